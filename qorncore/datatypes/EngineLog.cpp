@@ -1,0 +1,66 @@
+#include "EngineLog.h"
+
+#include <log4cplus/fileappender.h>
+#include <log4cplus/layout.h>
+#include <log4cplus/logger.h>
+#include <log4cplus/loglevel.h>
+
+#include <memory>
+
+namespace qorn {
+namespace {
+
+log4cplus::LogLevel toLog4cplus(LogLevel level) {
+  switch (level) {
+    case LogLevel::Debug: return log4cplus::DEBUG_LOG_LEVEL;
+    case LogLevel::Info: return log4cplus::INFO_LOG_LEVEL;
+    case LogLevel::Warn: return log4cplus::WARN_LOG_LEVEL;
+    case LogLevel::Error: return log4cplus::ERROR_LOG_LEVEL;
+    case LogLevel::Fatal: return log4cplus::FATAL_LOG_LEVEL;
+  }
+  return log4cplus::DEBUG_LOG_LEVEL;
+}
+
+}  // namespace
+
+void configureEngineLogging(const std::string& file) {
+  try {
+    log4cplus::initialize();
+    log4cplus::Logger root = log4cplus::Logger::getRoot();
+    root.removeAppender(LOG4CPLUS_TEXT("First"));
+    log4cplus::SharedAppenderPtr appender(new log4cplus::RollingFileAppender(
+        LOG4CPLUS_STRING_TO_TSTRING(file), 5120, 5, /*immediateFlush=*/true));
+    appender->setName(LOG4CPLUS_TEXT("First"));
+    appender->setLayout(std::make_unique<log4cplus::TTCCLayout>());
+    root.addAppender(appender);
+    root.setLogLevel(log4cplus::DEBUG_LOG_LEVEL);
+  } catch (...) {
+    // Logging is an aid, never a reason to fail: without an appender lines are dropped.
+  }
+}
+
+void shutdownEngineLogging() {
+  try {
+    log4cplus::Logger::getRoot().removeAllAppenders();
+  } catch (...) {
+  }
+}
+
+bool logEnabled(LogLevel level) {
+  try {
+    return log4cplus::Logger::getRoot().isEnabledFor(toLog4cplus(level));
+  } catch (...) {
+    return false;
+  }
+}
+
+void logLine(LogLevel level, const char* source, int line, std::string_view message) {
+  try {
+    log4cplus::Logger::getRoot().forcedLog(toLog4cplus(level),
+                                           LOG4CPLUS_STRING_TO_TSTRING(std::string(message)),
+                                           source ? source : "", line);
+  } catch (...) {
+  }
+}
+
+}  // namespace qorn
