@@ -1,0 +1,296 @@
+#include "beat_histogram.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+#include "wavelet.h"
+
+namespace bextract {
+namespace {
+
+constexpr std::size_t kDecimation = 8;      // 22,050 Hz -> 2756.25 Hz
+constexpr std::size_t kWindow = 16384;      // decimated window (131,072 input samples)
+constexpr std::size_t kHop = 1024;          // decimated hop (8192 input samples)
+constexpr std::size_t kInputHop = kHop * kDecimation;
+constexpr std::size_t kLead = kWindow - kHop;  // zeros before the first window's end
+constexpr std::size_t kPad = 8;             // zeros after each level for the filter taps
+constexpr std::size_t kEnvelopeStep = 32;   // 2756.25 Hz -> 86.1328125 Hz
+constexpr std::size_t kEnvelope = kWindow / kEnvelopeStep;  // 512
+constexpr int kBands = 4;
+constexpr int kFirstLag = 26;
+constexpr int kLastLag = 101;
+constexpr double kBpmPerLag = 5167.96875;  // 60 s * 86.1328125 Hz
+
+constexpr std::size_t levelLength(std::size_t base, int level) { return base >> level; }
+
+}  // namespace
+
+void addAutocorrelationPeaks(const double* r, BeatHistogram& histogram) {
+  double energy = 0.0;
+  for (int t = kFirstLag; t <= kLastLag; ++t) energy += r[t] * r[t];
+  // The divisor 78 for 76 lags is the reference toolkit's own.
+  const double rho = std::sqrt(energy / 78.0);
+
+  struct Peak {
+    int lag;
+    double value;
+  };
+  std::array<Peak, (kLastLag - kFirstLag) / 4 + 2> peaks{};
+  std::size_t found = 0;
+  for (int t = kFirstLag; t <= kLastLag;) {
+    const bool candidate =
+        r[t] > r[t - 1] && r[t] > r[t + 1] && r[t] > 0.0 && r[t] > 0.5 * rho;
+    if (!candidate) {
+      ++t;
+      continue;
+    }
+    int best = t;
+    for (int p = t + 1; p <= std::min(t + 2, kLastLag); ++p) {
+      if (r[p] > r[best]) best = p;
+    }
+    peaks[found++] = Peak{best, r[best]};
+    t += 4;
+  }
+  // Strongest first; the stable sort keeps the lower lag first on ties.
+  std::stable_sort(peaks.begin(), peaks.begin() + found,
+                   [](const Peak& a, const Peak& b) { return a.value > b.value; });
+  for (std::size_t i = 0; i < std::min<std::size_t>(found, 3); ++i) {
+    const int bin = static_cast<int>(std::floor(kBpmPerLag / peaks[i].lag));
+    if (bin > 0 && bin < kHistogramBins) histogram[bin] += peaks[i].value;
+  }
+}
+
+std::array<double, kBeatOutputs> beatFeatures(const BeatHistogram& h) {
+  std::array<double, kBeatOutputs> out{};
+  auto sumAround = [&h](int centre, int radius) {
+    double sum = 0.0;
+    for (int k = std::max(centre - radius, 1); k <= std::min(centre + radius, 249); ++k) {
+      sum += h[k];
+    }
+    return sum;
+  };
+
+  std::array<bool, kHistogramBins> used{};
+  double bestScore = DBL_MIN;
+  int bestBin = -1;
+  int bestFactor = 0;
+  for (int round = 0; round < 3; ++round) {
+    int b = -1;
+    for (int k = 41; k <= 119; ++k) {
+      if (!used[k] && h[k] > 0.0 && (b < 0 || h[k] > h[b])) b = k;
+    }
+    if (b < 0) break;
+    used[b] = true;
+    for (int factor = 2; factor <= 3; ++factor) {
+      const int m = factor * b;
+      double score = 0.0;
+      if (m < kHistogramBins) {
+        const double alpha = (b > 50 && b < 100) ? 1.5 : 0.75;
+        const double gamma = m > 100 ? 1.0 : 0.75;
+        score = alpha * h[b] + gamma * sumAround(m, m <= 150 ? 3 : 6);
+      }
+      if (score > bestScore) {
+        bestScore = score;
+        bestBin = b;
+        bestFactor = factor;
+      }
+    }
+  }
+  if (bestBin >= 0) {
+    const int lowBpm = bestBin + 1;  // the reference reports the bin above the peak
+    const int highBpm = bestFactor * lowBpm;
+    out[0] = h[bestBin];
+    out[1] = lowBpm;
+    out[2] = sumAround(bestFactor * bestBin, 3);
+    out[3] = highBpm;
+    out[4] = highBpm / lowBpm;
+  }
+  auto sumRange = [&h](int first, int last) {
+    double sum = 0.0;
+    for (int k = first; k <= last; ++k) sum += h[k];
+    return sum;
+  };
+  out[5] = sumRange(40, 89);
+  out[6] = sumRange(90, 139);
+  out[7] = sumRange(40, 249);
+  return out;
+}
+
+BeatAnalyzer::BeatAnalyzer()
+    : scratchA_(kWindow), scratchB_(kWindow), bandDetail_(kWindow), bands_(kBands * kWindow) {
+  prepare((661500 + kInputHop - 1) / kInputHop);
+}
+
+void BeatAnalyzer::prepare(std::size_t windows) {
+  const std::size_t base = kHop * windows + kLead;
+  for (int level = 0; level <= kLevels; ++level) {
+    const std::size_t length = levelLength(base, level) + kPad;
+    if (smooth_[level].size() < length) smooth_[level].resize(length);
+    if (detail_[level].size() < length) detail_[level].resize(length);
+  }
+}
+
+// Decimates the input into smooth_[0] (after kLead zeros) and runs the non-periodic
+// pyramid over the whole of it.
+void BeatAnalyzer::transformInput(const int16_t* samples, std::size_t count,
+                                  std::size_t windows) {
+  const std::size_t base = kHop * windows + kLead;
+  float* input = smooth_[0].data();
+  std::fill(input, input + kLead, 0.0f);
+  const std::size_t decimated = (count + kDecimation - 1) / kDecimation;
+  for (std::size_t m = 0; m < decimated; ++m) {
+    input[kLead + m] = static_cast<float>(samples[m * kDecimation]) / 32767.0f;
+  }
+  std::fill(input + kLead + decimated, input + base + kPad, 0.0f);
+
+  for (int level = 1; level <= kLevels; ++level) {
+    const std::size_t length = levelLength(base, level);
+    const float* previous = smooth_[level - 1].data();
+    if (level < kLevels) {
+      daub4SmoothLinear(previous, length, smooth_[level].data());
+      std::fill(smooth_[level].begin() + length, smooth_[level].begin() + length + kPad, 0.0f);
+    }
+    if (level >= 2) daub4DetailLinear(previous, length, detail_[level].data());
+  }
+}
+
+// The last two coefficients of each level of the periodic window transform.
+void BeatAnalyzer::patchWindowEnds(std::size_t window) {
+  for (int level = 1; level <= kLevels; ++level) {
+    const std::size_t n = kWindow >> (level - 1);
+    const float* in = smooth_[level - 1].data() + ((window * kHop) >> (level - 1));
+    const float a0 = in[0];
+    const float a1 = in[1];
+    const float a4 = in[n - 4];
+    const float a3 = in[n - 3];
+    const float a2 = level > 1 ? smoothEnds_[level - 1][0] : in[n - 2];
+    const float a1End = level > 1 ? smoothEnds_[level - 1][1] : in[n - 1];
+    smoothEnds_[level] = {daub4SmoothAt(a4, a3, a2, a1End), daub4SmoothAt(a2, a1End, a0, a1)};
+    detailEnds_[level] = {daub4DetailAt(a4, a3, a2, a1End), daub4DetailAt(a2, a1End, a0, a1)};
+  }
+}
+
+// Band b keeps the pyramid coefficients [5 * 2^(6+b), 5 * 2^(7+b)): the upper three
+// quarters of level 6-b's detail and the first quarter of level 5-b's. Every coarser level is
+// zero, so the inverse starts there; every finer level is zero, so it ends in upsampling.
+void BeatAnalyzer::reconstructBand(int band, std::size_t window, float* out) {
+  const std::size_t lowerHalf = std::size_t{256} << band;
+  const int lowerLevel = kLevels - band;
+  const float* lowerDetail = detail_[lowerLevel].data() + ((window * kHop) >> lowerLevel);
+  const std::size_t lowerStart = std::size_t{64} << band;
+  float* detail = bandDetail_.data();
+  std::fill(detail, detail + lowerStart, 0.0f);
+  std::copy(lowerDetail + lowerStart, lowerDetail + lowerHalf - 2, detail + lowerStart);
+  detail[lowerHalf - 2] = detailEnds_[lowerLevel][0];
+  detail[lowerHalf - 1] = detailEnds_[lowerLevel][1];
+  float* zeros = scratchB_.data();
+  std::fill(zeros, zeros + lowerHalf, 0.0f);
+  daub4InverseStep(zeros, detail, lowerHalf, scratchA_.data());
+
+  const std::size_t upperHalf = 2 * lowerHalf;
+  const int upperLevel = lowerLevel - 1;
+  const float* upperDetail = detail_[upperLevel].data() + ((window * kHop) >> upperLevel);
+  const std::size_t upperKept = std::size_t{128} << band;
+  std::copy(upperDetail, upperDetail + upperKept, detail);
+  std::fill(detail + upperKept, detail + upperHalf, 0.0f);
+
+  std::size_t length = 2 * upperHalf;
+  const int upsamplings = 4 - band;
+  // Ping-pong so that the last upsampling lands in `out`.
+  float* current = upsamplings % 2 == 0 ? out : scratchB_.data();
+  float* other = upsamplings % 2 == 0 ? scratchB_.data() : out;
+  daub4InverseStep(scratchA_.data(), detail, upperHalf, current);
+  for (int step = 0; step < upsamplings; ++step) {
+    daub4UpsampleStep(current, length, other);
+    std::swap(current, other);
+    length *= 2;
+  }
+}
+
+// Rectifies, low-passes and normalises the four bands in bands_ and sums them, every 32nd
+// sample, into e[0..512). Returns false when a band has zero variance (the window then
+// contributes nothing).
+bool BeatAnalyzer::envelope(double* e) {
+  float* band[kBands];
+  for (int b = 0; b < kBands; ++b) band[b] = bands_.data() + b * kWindow;
+  for (int b = 0; b < kBands; ++b) {
+    float* x = band[b];
+    for (std::size_t t = 0; t < kWindow; ++t) x[t] = 0.01f * std::fabs(x[t]);
+  }
+  // y[0] = 0, y[t] = 0.01 |x[t]| + 0.99 y[t-1]: four independent recurrences side by side.
+  float y0 = 0.0f, y1 = 0.0f, y2 = 0.0f, y3 = 0.0f;
+  band[0][0] = band[1][0] = band[2][0] = band[3][0] = 0.0f;
+  for (std::size_t t = 1; t < kWindow; ++t) {
+    y0 = band[0][t] + 0.99f * y0;
+    y1 = band[1][t] + 0.99f * y1;
+    y2 = band[2][t] + 0.99f * y2;
+    y3 = band[3][t] + 0.99f * y3;
+    band[0][t] = y0;
+    band[1][t] = y1;
+    band[2][t] = y2;
+    band[3][t] = y3;
+  }
+
+  std::array<double, kBands> mean{};
+  std::array<double, kBands> scale{};
+  for (int b = 0; b < kBands; ++b) {
+    constexpr int kLanes = 8;
+    double sum[kLanes] = {};
+    double sumSquares[kLanes] = {};
+    const float* y = band[b];
+    for (std::size_t t = 0; t < kWindow; t += kLanes) {
+      for (int j = 0; j < kLanes; ++j) {
+        const double v = y[t + j];
+        sum[j] += v;
+        sumSquares[j] += v * v;
+      }
+    }
+    double total = 0.0;
+    double totalSquares = 0.0;
+    for (int j = 0; j < kLanes; ++j) {
+      total += sum[j];
+      totalSquares += sumSquares[j];
+    }
+    mean[b] = total / kWindow;
+    const double variance = totalSquares / kWindow - mean[b] * mean[b];
+    if (!(variance > 0.0)) return false;
+    scale[b] = 0.05 / std::sqrt(variance);
+  }
+  for (std::size_t i = 0; i < kEnvelope; ++i) {
+    double sum = 0.0;
+    for (int b = 0; b < kBands; ++b) sum += (band[b][i * kEnvelopeStep] - mean[b]) * scale[b];
+    e[i] = sum;
+  }
+  return true;
+}
+
+void BeatAnalyzer::histogram(const int16_t* samples, std::size_t count, BeatHistogram& out) {
+  out.fill(0.0);
+  const std::size_t windows = (count + kInputHop - 1) / kInputHop;
+  if (windows == 0) return;
+  prepare(windows);
+  transformInput(samples, count, windows);
+
+  std::array<double, 2 * kEnvelope> e{};
+  std::array<double, kLastLag + 2> r{};
+  for (std::size_t w = 0; w < windows; ++w) {
+    patchWindowEnds(w);
+    for (int b = 0; b < kBands; ++b) reconstructBand(b, w, bands_.data() + b * kWindow);
+    if (!envelope(e.data())) continue;
+    std::copy(e.begin(), e.begin() + kEnvelope, e.begin() + kEnvelope);  // periodic lags
+    // r[t] = (1/512) sum_n e[n] e[(n + t) mod 512] for the lags the peak search reads; the
+    // lag loop is innermost so it vectorises without reordering any sum.
+    constexpr int kLow = kFirstLag - 1;
+    constexpr int kHigh = kLastLag + 1;
+    std::array<double, kHigh + 1> acc{};
+    for (std::size_t n = 0; n < kEnvelope; ++n) {
+      const double en = e[n];
+      for (int t = kLow; t <= kHigh; ++t) acc[t] += en * e[n + t];
+    }
+    for (int t = kLow; t <= kHigh; ++t) r[t] = acc[t] / kEnvelope;
+    addAutocorrelationPeaks(r.data(), out);
+  }
+}
+
+}  // namespace bextract

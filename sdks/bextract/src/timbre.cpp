@@ -1,0 +1,126 @@
+#include "timbre.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace bextract {
+
+void TextureMemory::clear() {
+  slots_ = {};
+  position_ = 0;
+}
+
+void TextureMemory::push(const FrameVector& frame) {
+  slots_[position_] = frame;
+  position_ = (position_ + 1) % kTextureMemory;
+}
+
+void TextureMemory::statistics(double* out32) const {
+  FrameVector sum{};
+  FrameVector sumSquares{};
+  for (const FrameVector& slot : slots_) {
+    for (int v = 0; v < kFrameValues; ++v) {
+      sum[v] += slot[v];
+      sumSquares[v] += slot[v] * slot[v];
+    }
+  }
+  for (int v = 0; v < kFrameValues; ++v) {
+    const double mean = sum[v] / kTextureMemory;
+    const double meanSquare = sumSquares[v] / kTextureMemory;
+    out32[v] = mean;
+    out32[kFrameValues + v] = std::sqrt(std::max(meanSquare - mean * mean, 0.0));
+  }
+}
+
+TimbreAnalyzer::TimbreAnalyzer()
+    : fft_(kFrameLength, kTimbreFrames),
+      filters_(makeMelFilterbank()),
+      dct_(makeMfccDct()),
+      frames_(kTimbreFrames) {
+  for (int n = 0; n < kFrameLength; ++n) {
+    window_[n] = static_cast<float>(
+        0.54 - 0.46 * std::cos(2.0 * std::numbers::pi * n / (kFrameLength - 1)));
+  }
+}
+
+void TimbreAnalyzer::analyse(const int16_t* samples, std::size_t count, double* out64) {
+  windowFrames(samples, count);
+  fft_.execute();
+  frameVectors();
+  accumulate(out64);
+}
+
+// Scales to x = 0.5 * s / 32767 (the mono mix-down halves the signal), applies the window
+// and zero-fills past the end of the input.
+void TimbreAnalyzer::windowFrames(const int16_t* samples, std::size_t count) {
+  constexpr float kScale = 0.5f / 32767.0f;
+  float* input = fft_.input();
+  const std::size_t total = static_cast<std::size_t>(kTimbreFrames) * kFrameLength;
+  const std::size_t available = std::min(count, total);
+  for (std::size_t i = 0; i < available; ++i) {
+    input[i] = static_cast<float>(samples[i]) * kScale * window_[i % kFrameLength];
+  }
+  std::fill(input + available, input + total, 0.0f);
+}
+
+// Per-frame values; frame 0's flux is taken against the last frame (the warm start).
+void TimbreAnalyzer::frameVectors() {
+  constexpr double kNorm = 1.0 / (double(kFrameLength) * kFrameLength);
+  const float* spectra = fft_.output();
+  Spectrum power;
+  Spectrum logPower;
+  Spectrum previousLog;
+  Spectrum firstLog;
+  for (int f = 0; f < kTimbreFrames; ++f) {
+    const float* bins = spectra + static_cast<std::size_t>(f) * (kFrameLength + 2);
+    for (int k = 0; k < kSpectrumBins; ++k) {
+      const double re = bins[2 * k];
+      const double im = bins[2 * k + 1];
+      power[k] = (re * re + im * im) * kNorm;
+    }
+    FrameVector& frame = frames_[f];
+    frame[0] = spectralCentroid(power);
+    frame[1] = spectralRolloff(power);
+    logSpectrum(power, logPower);
+    if (f == 0) {
+      firstLog = logPower;
+    } else {
+      frame[2] = spectralFlux(logPower, previousLog);
+    }
+    computeMfcc(power, filters_, dct_, frame.data() + 3);
+    previousLog = logPower;
+  }
+  frames_[0][2] = spectralFlux(firstLog, previousLog);
+}
+
+void TimbreAnalyzer::accumulate(double* out64) {
+  // The first pass leaves its last 40 frame vectors in the ring, next write at 1298 mod 40.
+  memory_.clear();
+  for (int f = kTimbreFrames - kTextureMemory; f < kTimbreFrames; ++f) {
+    memory_.setPosition(f);
+    memory_.push(frames_[f]);
+  }
+  memory_.setPosition(kTimbreFrames);
+
+  constexpr int kTexture = 2 * kFrameValues;
+  std::array<double, kTexture> sum{};
+  std::array<double, kTexture> sumSquares{};
+  std::array<double, kTexture> texture{};
+  for (int f = 0; f < kTimbreFrames; ++f) {
+    memory_.push(frames_[f]);
+    memory_.statistics(texture.data());
+    for (int v = 0; v < kTexture; ++v) {
+      sum[v] += texture[v];
+      sumSquares[v] += texture[v] * texture[v];
+    }
+  }
+  for (int v = 0; v < kTexture; ++v) {
+    const double mean = sum[v] / kTimbreFrames;
+    const double meanSquare = sumSquares[v] / kTimbreFrames;
+    out64[v] = mean;
+    out64[kTexture + v] = std::sqrt(std::max(meanSquare - mean * mean, 0.0));
+  }
+}
+
+}  // namespace bextract
