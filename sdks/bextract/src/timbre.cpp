@@ -39,8 +39,7 @@ TimbreAnalyzer::TimbreAnalyzer()
       dct_(makeMfccDct()),
       frames_(kTimbreFrames) {
   for (int n = 0; n < kFrameLength; ++n) {
-    window_[n] = static_cast<float>(
-        0.54 - 0.46 * std::cos(2.0 * std::numbers::pi * n / (kFrameLength - 1)));
+    window_[n] = 0.54 - 0.46 * std::cos(2.0 * std::numbers::pi * n / (kFrameLength - 1));
   }
 }
 
@@ -54,12 +53,14 @@ void TimbreAnalyzer::analyse(const int16_t* samples, std::size_t count, double* 
 // Scales to x = 0.5 * s / 32767 (the mono mix-down halves the signal), applies the window
 // and zero-fills past the end of the input.
 void TimbreAnalyzer::windowFrames(const int16_t* samples, std::size_t count) {
-  constexpr float kScale = 0.5f / 32767.0f;
+  // Scaled and windowed in double and rounded once: the quietest bins of a clean tone sit
+  // near the float rounding floor, and every extra rounding raises that floor.
+  constexpr double kScale = 0.5 / 32767.0;
   float* input = fft_.input();
   const std::size_t total = static_cast<std::size_t>(kTimbreFrames) * kFrameLength;
   const std::size_t available = std::min(count, total);
   for (std::size_t i = 0; i < available; ++i) {
-    input[i] = static_cast<float>(samples[i]) * kScale * window_[i % kFrameLength];
+    input[i] = static_cast<float>(samples[i] * kScale * window_[i % kFrameLength]);
   }
   std::fill(input + available, input + total, 0.0f);
 }

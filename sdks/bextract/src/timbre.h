@@ -59,7 +59,7 @@ class TimbreAnalyzer {
   void accumulate(double* out64);
 
   RealFftBatch fft_;
-  std::array<float, kFrameLength> window_{};
+  std::array<double, kFrameLength> window_{};
   std::array<MelFilter, kMelFilters> filters_;
   DctMatrix dct_{};
   std::vector<FrameVector> frames_;
