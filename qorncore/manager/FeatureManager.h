@@ -1,0 +1,131 @@
+// The feature store: every analysed song's 72 raw features, keyed by the song's md5
+// (its sample hash), in the binary file "networks/features.mbff", plus a cache of
+// normalised vectors and the features XML dump.
+//
+// Binary layout (little-endian): a 14-byte header "MBFF" "mbinf1.0" "00", then 330-byte
+// records in append order: 32 md5 characters, the bytes 1 and 0, the floats 30.0 and 60.0,
+// the 72 feature values as floats.
+//
+// Contract: single-threaded (the engine's thread). Nothing here throws except
+// std::bad_alloc; failures are result codes and log lines (source
+// "qorncore/manager/FeatureManager"). Pointers returned by featureSet() and extraData()
+// are borrowed: valid until the next readFromFile or, for extraData, setExtraData on the
+// same record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "qorncore/manager/FeatureSet.h"
+
+namespace qorn {
+
+class FeatureManager {
+ public:
+  static constexpr std::size_t kHeaderSize = 14;
+  static constexpr std::size_t kMd5Size = 32;
+  static constexpr std::size_t kRecordSize = kMd5Size + FeatureSet::kBinaryBodySize;  // 330
+
+  // Result codes of readFromFile and append.
+  static constexpr int kOk = 0;
+  static constexpr int kCannotOpen = 10;   // no path, cannot open, create or write
+  static constexpr int kHeaderError = 11;  // the file is not a feature store
+  static constexpr int kBadRecord = 12;    // append: md5 not 32 characters, or not 72 values
+
+  // A manager over the store at `storePath` (relative paths resolve against the current
+  // directory, which the application makes the data folder). Nothing is read yet.
+  explicit FeatureManager(std::string storePath = "networks/features.mbff");
+  virtual ~FeatureManager();
+  FeatureManager(const FeatureManager&) = delete;
+  FeatureManager& operator=(const FeatureManager&) = delete;
+
+  const std::string& storePath() const { return storePath_; }
+
+  // Reads the store at `path` (which becomes the manager's store) from scratch: the md5 of
+  // every record, and with `withValues` its features too. Bad records are logged and left
+  // out of the feature sets (they stay in the md5 index); a partial record at the end is
+  // logged and ignored. kOk, kCannotOpen or kHeaderError.
+  virtual int readFromFile(const std::string& path, bool withValues);
+  // Reads the manager's own store with values unless it has been read already.
+  void ensureRead();
+  bool hasBeenRead() const { return read_; }
+
+  // Adds one record to the end of the store (creating the store with its header when it
+  // does not exist) and keeps the set in memory. A store that ends in a partial record
+  // (an append cut short) is first cut back to its last whole record. kOk, kCannotOpen,
+  // kHeaderError or kBadRecord.
+  virtual int append(const std::string& md5, const FeatureSet& set);
+
+  // Record index of an md5 (the last record under that md5), or -1.
+  long indexOf(std::string_view md5) const;
+  std::size_t recordCount() const { return md5s_.size(); }
+  std::string md5At(std::size_t index) const;
+  // Number of records whose features are held in memory.
+  std::size_t featureSetCount() const;
+
+  // The feature set of an md5, reading the store on first use and the record by random
+  // access when it was indexed without values; nullptr when there is none.
+  const FeatureSet* featureSet(std::string_view md5);
+  // The 72 raw values, or with `normalised` the normalised ones (cached per record, so a
+  // set is normalised once). Nothing for an unknown md5, a bad record, or a set that
+  // cannot be normalised (invalid, or the normaliser table is incomplete).
+  std::optional<FeatureVector> features(std::string_view md5, bool normalised);
+
+  // The normalised cache: one 72-float array per record index, owned by the manager.
+  void setExtraData(std::size_t index, std::unique_ptr<float[]> values);
+  const float* extraData(std::string_view md5) const;
+  void clearExtraData();
+
+  // Features XML (FeatureXmlReader.cpp / FeatureXmlWriter.cpp). load: songs not yet stored
+  // are appended, normalisers enter the library-wide table; a parse or read failure
+  // reports error 4. save: 1 on success; a file that cannot be written reports error 1.
+  bool loadXml(const std::string& path);
+  int saveXml(const std::string& path);
+  // The features XML text that saveXml writes.
+  std::string xmlText();
+  // The version of the features XML read last ("1.0" before any).
+  const std::string& xmlVersion() const { return xmlVersion_; }
+  void setXmlVersion(std::string version) { xmlVersion_ = std::move(version); }
+  // Where the writer copies the normaliser section from when the table is incomplete
+  // (default: the shipped "networks/normf.xml", looked up when needed).
+  void setNormaliserFilePath(std::string path) { normaliserFile_ = std::move(path); }
+
+ private:
+  using Md5Key = std::array<char, kMd5Size>;
+  struct Md5Hash {
+    std::size_t operator()(const Md5Key& key) const noexcept;
+  };
+  struct FileCloser {
+    void operator()(std::FILE* f) const noexcept;
+  };
+
+  static std::optional<Md5Key> keyOf(std::string_view md5);
+  void reset();
+  void addRecord(const Md5Key& key, std::unique_ptr<FeatureSet> set);
+  int parseStore(std::FILE* file, const std::string& path, bool withValues);
+  void parseRecord(const unsigned char* record, bool withValues);
+  const FeatureSet* loadRecord(std::size_t index);
+  int openForAppend();
+  int prepareExistingStore();
+  void loadAllRecords();
+
+  std::string storePath_;
+  std::vector<Md5Key> md5s_;
+  std::unordered_map<Md5Key, uint32_t, Md5Hash> index_;
+  std::vector<std::unique_ptr<FeatureSet>> sets_;      // by record index; null: not held
+  std::vector<std::unique_ptr<float[]>> extra_;        // by record index
+  std::unique_ptr<std::FILE, FileCloser> out_;          // append stream, opened once
+  bool read_ = false;
+  bool readWithValues_ = false;
+  std::string xmlVersion_ = "1.0";
+  std::string normaliserFile_;
+};
+
+}  // namespace qorn
