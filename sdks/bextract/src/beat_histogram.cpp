@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 
 #include "wavelet.h"
 
@@ -118,7 +119,11 @@ std::array<double, kBeatOutputs> beatFeatures(const BeatHistogram& h) {
 }
 
 BeatAnalyzer::BeatAnalyzer()
-    : scratchA_(kWindow), scratchB_(kWindow), bandDetail_(kWindow), bands_(kBands * kWindow) {
+    : scratchA_(kWindow),
+      scratchB_(kWindow),
+      bandDetail_(kWindow),
+      bands_(kBands * kWindow),
+      fir_(kBands * kWindow) {
   prepare((661500 + kInputHop - 1) / kInputHop);
 }
 
@@ -208,52 +213,99 @@ void BeatAnalyzer::reconstructBand(int band, std::size_t window, float* out) {
   }
 }
 
+namespace {
+
+// Sum and centred sum of squares of y[0..kWindow) in double, vectorised: eight float lanes
+// over blocks of 256 samples (short enough to keep float rounding near 1e-7), each block
+// flushed into double lanes. Two passes, so the variance never suffers cancellation.
+void blockMoments(const float* y, double& mean, double& variance) {
+  constexpr int kLanes = 8;
+  constexpr std::size_t kBlock = 256;
+  double total[kLanes] = {};
+  for (std::size_t start = 0; start < kWindow; start += kBlock) {
+    float lane[kLanes] = {};
+    for (std::size_t t = start; t < start + kBlock; t += kLanes) {
+      for (int j = 0; j < kLanes; ++j) lane[j] += y[t + j];
+    }
+    for (int j = 0; j < kLanes; ++j) total[j] += lane[j];
+  }
+  double sum = 0.0;
+  for (int j = 0; j < kLanes; ++j) sum += total[j];
+  mean = sum / kWindow;
+
+  const float centre = static_cast<float>(mean);
+  double squares[kLanes] = {};
+  for (std::size_t start = 0; start < kWindow; start += kBlock) {
+    float lane[kLanes] = {};
+    for (std::size_t t = start; t < start + kBlock; t += kLanes) {
+      for (int j = 0; j < kLanes; ++j) {
+        const float d = y[t + j] - centre;
+        lane[j] += d * d;
+      }
+    }
+    for (int j = 0; j < kLanes; ++j) squares[j] += lane[j];
+  }
+  double sumSquares = 0.0;
+  for (int j = 0; j < kLanes; ++j) sumSquares += squares[j];
+  // The float centre differs from the double mean by a rounding; remove its share exactly.
+  const double offset = mean - centre;
+  variance = sumSquares / kWindow - offset * offset;
+}
+
+}  // namespace
+
 // Rectifies, low-passes and normalises the four bands in bands_ and sums them, every 32nd
 // sample, into e[0..512). Returns false when a band has zero variance (the window then
 // contributes nothing).
+//
+// The low-pass y[0] = 0, y[t] = 0.01 |x[t]| + 0.99 y[t-1] is a serial recurrence. Unrolled
+// by four it reads y[t] = 0.99^4 y[t-4] + h[t] with the short FIR
+// h[t] = 0.01 (|x[t]| + 0.99 |x[t-1]| + 0.99^2 |x[t-2]| + 0.99^3 |x[t-3]|), so four
+// consecutive outputs form one vector recurrence, and the four bands run side by side.
 bool BeatAnalyzer::envelope(double* e) {
+  constexpr float kA = 0.99f;
+  constexpr float kA2 = kA * kA;
+  constexpr float kA3 = kA2 * kA;
+  constexpr float kA4 = kA2 * kA2;
+  constexpr int kStep = 4;
   float* band[kBands];
-  for (int b = 0; b < kBands; ++b) band[b] = bands_.data() + b * kWindow;
+  float* fir[kBands];
   for (int b = 0; b < kBands; ++b) {
-    float* x = band[b];
-    for (std::size_t t = 0; t < kWindow; ++t) x[t] = 0.01f * std::fabs(x[t]);
+    band[b] = bands_.data() + b * kWindow;
+    fir[b] = fir_.data() + b * kWindow;
   }
-  // y[0] = 0, y[t] = 0.01 |x[t]| + 0.99 y[t-1]: four independent recurrences side by side.
-  float y0 = 0.0f, y1 = 0.0f, y2 = 0.0f, y3 = 0.0f;
-  band[0][0] = band[1][0] = band[2][0] = band[3][0] = 0.0f;
-  for (std::size_t t = 1; t < kWindow; ++t) {
-    y0 = band[0][t] + 0.99f * y0;
-    y1 = band[1][t] + 0.99f * y1;
-    y2 = band[2][t] + 0.99f * y2;
-    y3 = band[3][t] + 0.99f * y3;
-    band[0][t] = y0;
-    band[1][t] = y1;
-    band[2][t] = y2;
-    band[3][t] = y3;
+  for (int b = 0; b < kBands; ++b) {
+    const float* x = band[b];
+    float* h = fir[b];
+    // y[0] = 0 ignores x[0]; x before 0 is nothing.
+    h[0] = 0.0f;
+    h[1] = 0.01f * std::fabs(x[1]);
+    h[2] = 0.01f * (std::fabs(x[2]) + kA * std::fabs(x[1]));
+    h[3] = 0.01f * (std::fabs(x[3]) + kA * std::fabs(x[2]) + kA2 * std::fabs(x[1]));
+    for (std::size_t t = 4; t < kWindow; ++t) {
+      h[t] = 0.01f * (std::fabs(x[t]) + kA * std::fabs(x[t - 1]) + kA2 * std::fabs(x[t - 2]) +
+                      kA3 * std::fabs(x[t - 3]));
+    }
+  }
+  // One 4-float vector per band holds four consecutive outputs (GCC/Clang vector extension;
+  // plain SSE2 on x86-64). Four bands give four independent chains to hide the latency.
+  using Float4 = float __attribute__((vector_size(16)));
+  static_assert(kStep * sizeof(float) == sizeof(Float4));
+  Float4 y[kBands] = {};
+  for (std::size_t t = 0; t < kWindow; t += kStep) {
+    for (int b = 0; b < kBands; ++b) {
+      Float4 h;
+      std::memcpy(&h, fir[b] + t, sizeof h);
+      y[b] = h + kA4 * y[b];
+      std::memcpy(band[b] + t, &y[b], sizeof h);
+    }
   }
 
   std::array<double, kBands> mean{};
   std::array<double, kBands> scale{};
   for (int b = 0; b < kBands; ++b) {
-    constexpr int kLanes = 8;
-    double sum[kLanes] = {};
-    double sumSquares[kLanes] = {};
-    const float* y = band[b];
-    for (std::size_t t = 0; t < kWindow; t += kLanes) {
-      for (int j = 0; j < kLanes; ++j) {
-        const double v = y[t + j];
-        sum[j] += v;
-        sumSquares[j] += v * v;
-      }
-    }
-    double total = 0.0;
-    double totalSquares = 0.0;
-    for (int j = 0; j < kLanes; ++j) {
-      total += sum[j];
-      totalSquares += sumSquares[j];
-    }
-    mean[b] = total / kWindow;
-    const double variance = totalSquares / kWindow - mean[b] * mean[b];
+    double variance = 0.0;
+    blockMoments(band[b], mean[b], variance);
     if (!(variance > 0.0)) return false;
     scale[b] = 0.05 / std::sqrt(variance);
   }

@@ -62,6 +62,7 @@ class BeatAnalyzer {
   std::vector<float> scratchB_;
   std::vector<float> bandDetail_;
   std::vector<float> bands_;  // 4 x 16384 band signals, then their envelopes
+  std::vector<float> fir_;    // 4 x 16384 look-ahead terms of the low-pass
 };
 
 }  // namespace bextract

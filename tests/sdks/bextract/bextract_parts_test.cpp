@@ -60,16 +60,23 @@ TEST(MfccDct, FirstRowAndFirstColumnQuirk) {
   EXPECT_NEAR(dct[2][3], std::cos(14.0 * M_PI / 80.0) / std::sqrt(20.0), 1e-12);
 }
 
-TEST(Mfcc, UniformFilterEnergiesGiveOnlyMfccZero) {
-  // Energy 1 in every filter gives log 0 everywhere; energy 10 gives log 1 everywhere, so
-  // MFCC_0 is the first row sum and the others the sums of cosines (near 0, except the
-  // column-0 quirk).
+TEST(Mfcc, LogEnergiesThroughTheDct) {
   const auto filters = makeMelFilterbank();
   const DctMatrix dct = makeMfccDct();
-  Spectrum silent{};
   double mfcc[kMfccCount];
+  Spectrum silent{};
   computeMfcc(silent, filters, dct, mfcc);
-  for (double v : mfcc) EXPECT_EQ(v, 0.0);
+  for (double v : mfcc) EXPECT_EQ(v, 0.0);  // empty filters count as log 0
+
+  // Power only in bin 5 (215.3 Hz) reaches filter 0 (falling edge) and filter 1 (rising).
+  Spectrum single{};
+  single[5] = 0.5;
+  computeMfcc(single, filters, dct, mfcc);
+  const double l0 = std::log10(0.5 * filters[0].weights[5 - filters[0].firstBin]);
+  const double l1 = std::log10(0.5 * filters[1].weights[5 - filters[1].firstBin]);
+  for (int j = 0; j < kMfccCount; ++j) {
+    EXPECT_NEAR(mfcc[j], dct[j][0] * l0 + dct[j][1] * l1, 1e-12) << j;
+  }
 }
 
 TEST(SpectralDescriptors, SingleBinAndEdgeCases) {
