@@ -1,0 +1,8 @@
+# The manager: selection, learning, lists, taboo, node indexes (static part of the engine).
+add_library(qorn_manager STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornNodeHolder.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornManager.cpp)
+target_link_libraries(qorn_manager PUBLIC qorn_engine)
+if(TARGET qorn_features)
+  target_link_libraries(qorn_manager PUBLIC qorn_features)
+endif()

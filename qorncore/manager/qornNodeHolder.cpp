@@ -1,0 +1,76 @@
+#include "qornNodeHolder.h"
+
+#include "qorncore/datatypes/EngineLog.h"
+
+namespace qorn {
+namespace {
+
+constexpr const char* kSource = "qorncore/manager/qornNodeHolder";
+
+const std::string* locationOf(const Node* node) {
+  const SongNode* song = node->asSong();
+  return song && !song->location.empty() ? &song->location : nullptr;
+}
+
+}  // namespace
+
+qornNodeHolder::~qornNodeHolder() {
+  // Give back the references held by index entries; the engine drops its own.
+  for (auto& [md5, node] : byMd5_) node->release();
+  for (auto& [location, node] : byLocation_) node->release();
+}
+
+int qornNodeHolder::addNode(Node* node) {
+  if (!node) return 0;
+  index(node);
+  const int result = NodeHolder::addNode(node);
+  if (result == 0) unindex(node);
+  return result;
+}
+
+int qornNodeHolder::removeNode(int32_t id) {
+  if (Node* node = find(id)) unindex(node);
+  return NodeHolder::removeNode(id);
+}
+
+Node* qornNodeHolder::findByMd5(const std::string& md5) const {
+  auto it = byMd5_.find(md5);
+  return it == byMd5_.end() ? nullptr : it->second;
+}
+
+Node* qornNodeHolder::findByLocation(const std::string& location) const {
+  auto it = byLocation_.find(location);
+  return it == byLocation_.end() ? nullptr : it->second;
+}
+
+void qornNodeHolder::index(Node* node) {
+  unindex(node);
+  if (!node->md5.empty()) {
+    if (byMd5_.emplace(node->md5, node).second)
+      node->addRef();
+    else
+      QORN_LOG(Error, kSource, "md5 collision in qornNodeHolder!");
+  }
+  if (const std::string* location = locationOf(node)) {
+    if (byLocation_.emplace(*location, node).second) {
+      node->addRef();
+    } else {
+      QORN_LOG(Error, kSource, "md5 collision in qornNodeHolder!");
+      unindex(node);
+    }
+  }
+}
+
+void qornNodeHolder::unindex(Node* node) {
+  // Release only after erasing: the index may hold the last reference.
+  auto dropEntry = [node](std::unordered_map<std::string, Node*>& map, const std::string& key) {
+    auto it = map.find(key);
+    if (it == map.end() || it->second != node) return;
+    map.erase(it);
+    node->release();
+  };
+  if (!node->md5.empty()) dropEntry(byMd5_, node->md5);
+  if (const std::string* location = locationOf(node)) dropEntry(byLocation_, *location);
+}
+
+}  // namespace qorn

@@ -1,0 +1,36 @@
+// qornNodeHolder: the engine's node holder, adding lookup by sample hash (md5) and by media
+// location. Every index entry holds one reference on its node.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+
+#include "qorncore/engine/NodeHolder.h"
+
+namespace qorn {
+
+class qornNodeHolder : public NodeHolder {
+ public:
+  qornNodeHolder() = default;
+  ~qornNodeHolder() override;
+
+  // Indexes the node (md5, and location for songs), then adds it by id. On an md5 or
+  // location collision the earlier node keeps the entry and the error is logged; a
+  // location collision leaves the new node out of both indexes.
+  int addNode(Node* node) override;
+  // Unindexes the node with that id, then removes it by id.
+  int removeNode(int32_t id) override;
+  Node* findByMd5(const std::string& md5) const override;
+  Node* findByLocation(const std::string& location) const override;
+
+ private:
+  void index(Node* node);
+  // Removes the node's own entries (never another node's entry with the same key) and
+  // drops the reference each held.
+  void unindex(Node* node);
+
+  std::unordered_map<std::string, Node*> byMd5_;
+  std::unordered_map<std::string, Node*> byLocation_;
+};
+
+}  // namespace qorn
