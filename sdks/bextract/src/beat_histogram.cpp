@@ -10,20 +10,22 @@
 namespace bextract {
 namespace {
 
-constexpr std::size_t kDecimation = 8;      // 22,050 Hz -> 2756.25 Hz
-constexpr std::size_t kWindow = 16384;      // decimated window (131,072 input samples)
-constexpr std::size_t kHop = 1024;          // decimated hop (8192 input samples)
+constexpr std::size_t kDecimation = 8;  // 22,050 Hz -> 2756.25 Hz
+constexpr std::size_t kWindow = 16384;  // decimated window (131,072 input samples)
+constexpr std::size_t kHop = 1024;      // decimated hop (8192 input samples)
 constexpr std::size_t kInputHop = kHop * kDecimation;
 constexpr std::size_t kLead = kWindow - kHop;  // zeros before the first window's end
-constexpr std::size_t kPad = 8;             // zeros after each level for the filter taps
-constexpr std::size_t kEnvelopeStep = 32;   // 2756.25 Hz -> 86.1328125 Hz
+constexpr std::size_t kPad = 8;                // zeros after each level for the filter taps
+constexpr std::size_t kEnvelopeStep = 32;      // 2756.25 Hz -> 86.1328125 Hz
 constexpr std::size_t kEnvelope = kWindow / kEnvelopeStep;  // 512
 constexpr int kBands = 4;
 constexpr int kFirstLag = 26;
 constexpr int kLastLag = 101;
 constexpr double kBpmPerLag = 5167.96875;  // 60 s * 86.1328125 Hz
 
-constexpr std::size_t levelLength(std::size_t base, int level) { return base >> level; }
+constexpr std::size_t levelLength(std::size_t base, int level) {
+  return base >> level;
+}
 
 }  // namespace
 
@@ -40,8 +42,7 @@ void addAutocorrelationPeaks(const double* r, BeatHistogram& histogram) {
   std::array<Peak, (kLastLag - kFirstLag) / 4 + 2> peaks{};
   std::size_t found = 0;
   for (int t = kFirstLag; t <= kLastLag;) {
-    const bool candidate =
-        r[t] > r[t - 1] && r[t] > r[t + 1] && r[t] > 0.0 && r[t] > 0.5 * rho;
+    const bool candidate = r[t] > r[t - 1] && r[t] > r[t + 1] && r[t] > 0.0 && r[t] > 0.5 * rho;
     if (!candidate) {
       ++t;
       continue;
@@ -138,8 +139,7 @@ void BeatAnalyzer::prepare(std::size_t windows) {
 
 // Decimates the input into smooth_[0] (after kLead zeros) and runs the non-periodic
 // pyramid over the whole of it.
-void BeatAnalyzer::transformInput(const int16_t* samples, std::size_t count,
-                                  std::size_t windows) {
+void BeatAnalyzer::transformInput(const int16_t* samples, std::size_t count, std::size_t windows) {
   const std::size_t base = kHop * windows + kLead;
   float* input = smooth_[0].data();
   std::fill(input, input + kLead, 0.0f);
@@ -165,14 +165,18 @@ void BeatAnalyzer::patchWindowEnds(std::size_t window) {
   for (int level = 1; level <= kLevels; ++level) {
     const std::size_t n = kWindow >> (level - 1);
     const float* in = smooth_[level - 1].data() + ((window * kHop) >> (level - 1));
-    const float a0 = in[0];
-    const float a1 = in[1];
-    const float a4 = in[n - 4];
-    const float a3 = in[n - 3];
-    const float a2 = level > 1 ? smoothEnds_[level - 1][0] : in[n - 2];
-    const float a1End = level > 1 ? smoothEnds_[level - 1][1] : in[n - 1];
-    smoothEnds_[level] = {daub4SmoothAt(a4, a3, a2, a1End), daub4SmoothAt(a2, a1End, a0, a1)};
-    detailEnds_[level] = {daub4DetailAt(a4, a3, a2, a1End), daub4DetailAt(a2, a1End, a0, a1)};
+    // The window's own values: the first two and in[n-4], in[n-3] equal the whole-input
+    // pyramid; in[n-2], in[n-1] are the previous level's patched ends.
+    const float first0 = in[0];
+    const float first1 = in[1];
+    const float end4 = in[n - 4];
+    const float end3 = in[n - 3];
+    const float end2 = level > 1 ? smoothEnds_[level - 1][0] : in[n - 2];
+    const float end1 = level > 1 ? smoothEnds_[level - 1][1] : in[n - 1];
+    smoothEnds_[level] = {daub4SmoothAt(end4, end3, end2, end1),
+                          daub4SmoothAt(end2, end1, first0, first1)};
+    detailEnds_[level] = {daub4DetailAt(end4, end3, end2, end1),
+                          daub4DetailAt(end2, end1, first0, first1)};
   }
 }
 

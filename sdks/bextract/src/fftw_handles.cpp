@@ -53,12 +53,14 @@ RealFftBatch::RealFftBatch(int length, int count)
   // FFTW_ESTIMATE leaves the buffers alone and plans in microseconds; for a 512-point
   // batch it picks the same codelets FFTW_MEASURE would within a few percent.
   plan_ = fftwf_plan_many_dft_r2c(1, n, count, input_.data(), nullptr, 1, length,
-                                  reinterpret_cast<fftwf_complex*>(output_.data()), nullptr,
-                                  1, length / 2 + 1, FFTW_ESTIMATE);
+                                  reinterpret_cast<fftwf_complex*>(output_.data()), nullptr, 1,
+                                  length / 2 + 1, FFTW_ESTIMATE);
   if (plan_ == nullptr) throw std::runtime_error("FFTW could not plan the frame transform");
 }
 
-RealFftBatch::~RealFftBatch() { release(); }
+RealFftBatch::~RealFftBatch() {
+  release();
+}
 
 RealFftBatch::RealFftBatch(RealFftBatch&& other) noexcept
     : length_(other.length_),

@@ -23,7 +23,7 @@ namespace bextract {
 
 inline constexpr int kTimbreFrames = 1298;
 inline constexpr int kTextureMemory = 40;
-inline constexpr int kFrameValues = 3 + kMfccCount;  // 16
+inline constexpr int kFrameValues = 3 + kMfccCount;      // 16
 inline constexpr int kTimbreOutputs = 4 * kFrameValues;  // 64
 
 using FrameVector = std::array<double, kFrameValues>;

@@ -80,8 +80,7 @@ TEST_P(ReferenceVectors, MatchEveryValue) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Data, ReferenceVectors,
-                         ::testing::Values("tones", "clicks120", "noise"));
+INSTANTIATE_TEST_SUITE_P(Data, ReferenceVectors, ::testing::Values("tones", "clicks120", "noise"));
 
 TEST_F(BextractApi, RejectsBadArgumentsWithZeroProduced) {
   const std::vector<int16_t> samples = sine(440.0, 0.5, 4096);
@@ -187,8 +186,8 @@ struct TempoCase {
 // for such click tracks; the histogram's bins are 1 BPM wide and the low peak is reported
 // one bin up, so the tempo shows up within 3 BPM in one of the two peaks.
 TEST_F(BextractApi, ClickTrackReportsItsTempo) {
-  const TempoCase cases[] = {{120.0, 61, 122}, {100.0, 100, 200}, {90.0, 91, 182},
-                             {140.0, 70, 140}};
+  const TempoCase cases[] = {
+      {120.0, 61, 122}, {100.0, 100, 200}, {90.0, 91, 182}, {140.0, 70, 140}};
   for (const TempoCase& c : cases) {
     SCOPED_TRACE(c.bpm);
     const Features f = extract(clicks(c.bpm));
@@ -196,8 +195,8 @@ TEST_F(BextractApi, ClickTrackReportsItsTempo) {
     EXPECT_EQ(f[kHighPeakBpm], c.highPeakBpm);
     EXPECT_GT(f[kLowPeakAmp], 0.0f);
     const bool highMatches = std::fabs(f[kHighPeakBpm] - c.bpm) <= 3.0;
-    const bool lowMatches = std::fabs(f[kLowPeakBpm] - c.bpm) <= 3.0 ||
-                            std::fabs(f[kLowPeakBpm] - c.bpm / 2) <= 3.0;
+    const bool lowMatches =
+        std::fabs(f[kLowPeakBpm] - c.bpm) <= 3.0 || std::fabs(f[kLowPeakBpm] - c.bpm / 2) <= 3.0;
     EXPECT_TRUE(highMatches || lowMatches)
         << "low " << f[kLowPeakBpm] << " high " << f[kHighPeakBpm];
     EXPECT_EQ(f[kHighPeakBpm], f[kRatio] * f[kLowPeakBpm]);

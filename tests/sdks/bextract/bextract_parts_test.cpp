@@ -214,8 +214,8 @@ BeatHistogram straightforwardHistogram(const std::vector<int16_t>& s) {
 
 TEST(BeatAnalyzer, SharedPyramidMatchesPerWindowTransform) {
   using bextract_test::clicks;
-  const std::vector<std::vector<int16_t>> inputs = {
-      clicks(120.0, 200000), clicks(97.0, 150001), clicks(150.0, 70000)};
+  const std::vector<std::vector<int16_t>> inputs = {clicks(120.0, 200000), clicks(97.0, 150001),
+                                                    clicks(150.0, 70000)};
   BeatAnalyzer analyzer;
   for (const auto& s : inputs) {
     SCOPED_TRACE(s.size());
@@ -243,10 +243,10 @@ TEST(BeatPeaks, ScanRulesOnAHandMadeAutocorrelation) {
   r[30] = 0.2;
   BeatHistogram h{};
   addAutocorrelationPeaks(r.data(), h);
-  EXPECT_DOUBLE_EQ(h[120], 0.9);   // 5167.97 / 43 = 120.2
-  EXPECT_DOUBLE_EQ(h[83], 0.75);   // the recorded position moves to lag 62: 83.4
-  EXPECT_DOUBLE_EQ(h[60], 0.5);    // 5167.97 / 86 = 60.09
-  EXPECT_DOUBLE_EQ(h[172], 0.0);   // lag 30 is the fourth peak: dropped
+  EXPECT_DOUBLE_EQ(h[120], 0.9);  // 5167.97 / 43 = 120.2
+  EXPECT_DOUBLE_EQ(h[83], 0.75);  // the recorded position moves to lag 62: 83.4
+  EXPECT_DOUBLE_EQ(h[60], 0.5);   // 5167.97 / 86 = 60.09
+  EXPECT_DOUBLE_EQ(h[172], 0.0);  // lag 30 is the fourth peak: dropped
   EXPECT_DOUBLE_EQ(std::accumulate(h.begin(), h.end(), 0.0), 2.15);
 
   // Nothing counts below half the rms of the lags or at a negative value.

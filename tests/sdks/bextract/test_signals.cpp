@@ -51,6 +51,8 @@ std::vector<int16_t> clicks(double bpm, std::size_t count) {
   return s;
 }
 
-std::vector<int16_t> silence(std::size_t count) { return std::vector<int16_t>(count, 0); }
+std::vector<int16_t> silence(std::size_t count) {
+  return std::vector<int16_t>(count, 0);
+}
 
 }  // namespace bextract_test

@@ -10,8 +10,7 @@ namespace bextract_test {
 inline constexpr std::size_t kThirtySeconds = 661500;
 inline constexpr double kRate = 22050.0;
 
-std::vector<int16_t> sine(double frequency, double amplitude,
-                          std::size_t count = kThirtySeconds);
+std::vector<int16_t> sine(double frequency, double amplitude, std::size_t count = kThirtySeconds);
 // Deterministic white noise in [-amplitude, amplitude] (full scale 1.0).
 std::vector<int16_t> noise(double amplitude, std::size_t count = kThirtySeconds,
                            unsigned seed = 12345);
