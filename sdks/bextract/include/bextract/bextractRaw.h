@@ -9,16 +9,19 @@
  * Contract:
  * - constructMarSystems() prepares the FFT plans and work buffers; call it once before the
  *   first bextractRaw(). It returns non-zero on success, 0 when set-up failed (then
- *   bextractRaw() fails too). Calling it again while set up is harmless.
- * - bextractRaw() is called from one thread at a time. It never throws and never crashes on
- *   bad arguments: it returns 0 (failure) for a null pointer, a negative sample count, a
- *   capacity below 72 or a library that is not set up, leaving *produced untouched except
- *   that it is 0 on failure. On success it returns 1, writes exactly 72 floats to output and
- *   sets *produced = 72. Any sample count >= 0 is accepted: shorter inputs are padded with
- *   silence, longer inputs are analysed over the first 30 s for the timbre part and as a
- *   whole for the beat histogram.
- * - destroyMarSystems() releases everything constructMarSystems() made; returns 1. Safe to
- *   call when nothing is set up.
+ *   bextractRaw() fails too). Set-up is shared and counted: every successful call is paired
+ *   with one destroyMarSystems(), and the last tear-down frees the resources, so two users
+ *   in one process never tear down each other's extractor.
+ * - bextractRaw() may be called from any thread (calls are serialised inside). It never
+ *   throws and never crashes on bad arguments: it returns 0 (failure) for a null output or
+ *   produced pointer, a null sample pointer with a positive count, a negative sample count,
+ *   a capacity below 72 or a library that is not set up, and *produced is then 0. On
+ *   success it returns 1, writes exactly 72 floats to output and sets *produced = 72. Any
+ *   sample count >= 0 is accepted (0 with a null pointer included): short inputs are padded
+ *   with silence; longer inputs are analysed over their first 664,576 samples (1298 frames)
+ *   for the timbre part and as a whole for the beat histogram.
+ * - destroyMarSystems() ends one set-up (freeing everything with the last one); returns 1.
+ *   Safe to call when nothing is set up.
  */
 #ifndef BEXTRACT_BEXTRACTRAW_H
 #define BEXTRACT_BEXTRACTRAW_H
