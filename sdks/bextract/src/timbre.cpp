@@ -59,8 +59,14 @@ void TimbreAnalyzer::windowFrames(const int16_t* samples, std::size_t count) {
   float* input = fft_.input();
   const std::size_t total = static_cast<std::size_t>(kTimbreFrames) * kFrameLength;
   const std::size_t available = std::min(count, total);
-  for (std::size_t i = 0; i < available; ++i) {
-    input[i] = static_cast<float>(samples[i] * kScale * window_[i % kFrameLength]);
+  const std::size_t whole = available / kFrameLength * kFrameLength;
+  for (std::size_t start = 0; start < whole; start += kFrameLength) {
+    for (int n = 0; n < kFrameLength; ++n) {
+      input[start + n] = static_cast<float>(samples[start + n] * kScale * window_[n]);
+    }
+  }
+  for (std::size_t i = whole; i < available; ++i) {
+    input[i] = static_cast<float>(samples[i] * kScale * window_[i - whole]);
   }
   std::fill(input + available, input + total, 0.0f);
 }
