@@ -503,13 +503,16 @@ bool IQornManager::onAddToLogOutput(const char* text) {
 
 const char* IQornManager::getLogOutput() {
   return guarded("getLogOutput", static_cast<const char*>(nullptr), [&]() -> const char* {
-    std::free(handedOutLog);
-    handedOutLog = nullptr;
+    // The new copy is made before the old one is freed, so that two calls never hand out
+    // the same address (a caller holding the old pointer must see it change).
     const std::string& text = qorn::logOutputText();
-    if (text.empty()) return nullptr;
-    handedOutLog = static_cast<char*>(std::malloc(text.size() + 1));
-    if (!handedOutLog) return nullptr;
-    std::memcpy(handedOutLog, text.c_str(), text.size() + 1);
+    char* copy = nullptr;
+    if (!text.empty()) {
+      copy = static_cast<char*>(std::malloc(text.size() + 1));
+      if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
+    }
+    std::free(handedOutLog);
+    handedOutLog = copy;
     return handedOutLog;
   });
 }

@@ -10,10 +10,12 @@ namespace zarvell {
 namespace {
 
 std::string withSuffix(const std::string& name) {
-  const std::string suffix = ".so";
-  if (name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-    return name;
-  return name + suffix;
+  // "X" and "X.so" name the same module; a versioned name ("libm.so.6") is kept.
+  const std::size_t slash = name.rfind('/');
+  const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+  const bool hasSuffix = base.size() >= 3 && (base.compare(base.size() - 3, 3, ".so") == 0 ||
+                                              base.find(".so.") != std::string::npos);
+  return hasSuffix ? name : name + ".so";
 }
 
 }  // namespace

@@ -10,6 +10,10 @@
 namespace qorn {
 namespace {
 
+// The design rolls the log at 5120 bytes, but log4cplus refuses sizes below 200 KiB (it
+// resets them with a warning on standard error), so the library's minimum is used.
+constexpr long kMaxFileSize = 200 * 1024;
+
 log4cplus::LogLevel toLog4cplus(LogLevel level) {
   switch (level) {
     case LogLevel::Debug: return log4cplus::DEBUG_LOG_LEVEL;
@@ -27,9 +31,9 @@ void configureEngineLogging(const std::string& file) {
   try {
     log4cplus::initialize();
     log4cplus::Logger root = log4cplus::Logger::getRoot();
-    root.removeAppender(LOG4CPLUS_TEXT("First"));
+    if (root.getAppender(LOG4CPLUS_TEXT("First"))) root.removeAppender(LOG4CPLUS_TEXT("First"));
     log4cplus::SharedAppenderPtr appender(new log4cplus::RollingFileAppender(
-        LOG4CPLUS_STRING_TO_TSTRING(file), 5120, 5, /*immediateFlush=*/true));
+        LOG4CPLUS_STRING_TO_TSTRING(file), kMaxFileSize, 5, /*immediateFlush=*/true));
     appender->setName(LOG4CPLUS_TEXT("First"));
     appender->setLayout(std::make_unique<log4cplus::TTCCLayout>());
     root.addAppender(appender);

