@@ -1,0 +1,41 @@
+// Move-only owner of one SwrContext: converts decoded frames of any layout, sample format
+// and rate into signed 16-bit mono samples at the decoder modules' output rate.
+#pragma once
+
+#include <cstdint>
+
+struct SwrContext;
+
+namespace tolvane {
+
+class Frame;
+
+class Resampler {
+ public:
+  explicit Resampler(int outputRate);
+  ~Resampler();
+  Resampler(Resampler&& other) noexcept;
+  Resampler& operator=(Resampler&& other) noexcept;
+  Resampler(const Resampler&) = delete;
+  Resampler& operator=(const Resampler&) = delete;
+
+  // Converts samples [first, frame.sampleCount()) of `frame` and writes at most `room`
+  // output samples to `out`; output beyond `room` is dropped. The converter is (re)configured
+  // whenever the frame's format differs from the previous one. Returns the samples written,
+  // or -1 when the frame's format cannot be converted. Throws only std::bad_alloc.
+  int convert(const Frame& frame, int first, int16_t* out, int room);
+  // Writes at most `room` of the samples still held back by the filter. Returns the count.
+  int flush(int16_t* out, int room);
+
+ private:
+  bool configureFor(const Frame& frame);
+
+  SwrContext* context_ = nullptr;
+  int outputRate_;
+  int inputRate_ = 0;
+  int inputFormat_ = -1;
+  int inputChannels_ = 0;
+  uint64_t inputMask_ = 0;
+};
+
+}  // namespace tolvane

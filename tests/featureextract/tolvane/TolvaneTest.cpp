@@ -1,0 +1,319 @@
+// Tolvane.so decodes real encoded files (made by the audio_fixtures target) with FFmpeg.
+// The module is loaded from the program folder exactly as Sonalyx loads it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "DecodedAudio.h"
+#include "tolvane/Tolvane.h"
+#include "zarvell/module.h"
+
+namespace {
+
+using namespace decodertest;
+
+struct Decoded {
+  int32_t status = 1;
+  int32_t count = -1;
+  int32_t media = -1;
+  std::vector<int16_t> samples;
+};
+
+class TolvaneTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    module_ = new zarvell::Module(zarvell::Module::load(TOLVANE_MODULE_NAME));
+    ASSERT_TRUE(*module_) << module_->error();
+    init_ = module_->entry<TolvaneInitEngineFn>(TOLVANE_INIT_ENGINE);
+    close_ = module_->entry<TolvaneCloseEngineFn>(TOLVANE_CLOSE_ENGINE);
+    convert_ = module_->entry<TolvaneConvertToWaveFn>(TOLVANE_CONVERT_TO_WAVE);
+    ASSERT_NE(init_, nullptr);
+    ASSERT_NE(close_, nullptr);
+    ASSERT_NE(convert_, nullptr);
+    ASSERT_EQ(init_(), ZARVELL_S_OK);
+  }
+  static void TearDownTestSuite() {
+    if (close_ != nullptr) close_();
+    delete module_;
+    module_ = nullptr;
+  }
+
+  // Decodes `path` into a buffer of `capacity` samples followed by a guard zone.
+  static Decoded decode(const std::string& path, int32_t start = 60, int32_t length = 30,
+                        int32_t capacity = kCapacity) {
+    Decoded d;
+    d.samples.assign(static_cast<size_t>(std::max(capacity, 0)) + 4096, kGuard);
+    const std::u16string wide = u16(path);
+    d.status =
+        convert_(wide.c_str(), d.samples.data(), capacity, start, length, &d.count, &d.media);
+    return d;
+  }
+
+  static void expectGuardIntact(const Decoded& d, int32_t capacity) {
+    for (size_t i = static_cast<size_t>(capacity); i < d.samples.size(); ++i) {
+      ASSERT_EQ(d.samples[i], kGuard) << "written past the capacity at " << i;
+    }
+  }
+
+  static zarvell::Module* module_;
+  static TolvaneInitEngineFn init_;
+  static TolvaneCloseEngineFn close_;
+  static TolvaneConvertToWaveFn convert_;
+};
+
+zarvell::Module* TolvaneTest::module_ = nullptr;
+TolvaneInitEngineFn TolvaneTest::init_ = nullptr;
+TolvaneCloseEngineFn TolvaneTest::close_ = nullptr;
+TolvaneConvertToWaveFn TolvaneTest::convert_ = nullptr;
+
+// The window as Sonalyx asks for it (60 s + 30 s) lands on the 65.0 s marker at 5.0 s.
+TEST_F(TolvaneTest, MarkerAt65SecondsIsFiveSecondsIntoTheWindowInEveryFormat) {
+  for (const char* name : {"marker65_240s.mp3", "marker65_240s_id3.mp3", "marker65_240s.m4a",
+                           "marker65_240s.wav", "marker65_240s.wma"}) {
+    SCOPED_TRACE(name);
+    const Decoded d = decode(fixture(name));
+    ASSERT_EQ(d.status, ZARVELL_S_OK);
+    // A full window; the resampler may keep a handful of samples of the last frame.
+    EXPECT_GE(d.count, kCapacity - 64);
+    EXPECT_LE(d.count, kCapacity);
+    EXPECT_EQ(d.media, 240);
+    const auto onset = firstOnsetSeconds(d.samples, d.count);
+    ASSERT_TRUE(onset.has_value());
+    std::printf("[ marker   ] %-24s onset %.4f s (offset %+.1f ms)\n", name, *onset,
+                (*onset - 5.0) * 1000.0);
+    EXPECT_NEAR(*onset, 5.0, 0.010);
+    expectGuardIntact(d, kCapacity);
+  }
+}
+
+// Short songs: the start moves back to (song - length), not below 0, and the count shows
+// how much of the song there was.
+TEST_F(TolvaneTest, WindowMovesBackForShortSongs) {
+  struct Case {
+    const char* name;
+    int32_t start, length;
+    int32_t media;
+    double onset;  // first burst, seconds into the window
+    int32_t minCount, maxCount;
+    double tolerance;  // MP3 fast seek labels frames from a bitrate estimate: one frame
+  };
+  const Case cases[] = {
+      // 50 s song: 60..90 becomes 20..50; its burst at 25 s is 5 s in.
+      {"marker_50s.mp3", 60, 30, 50, 5.0, kCapacity - 2205, kCapacity, 0.027},
+      {"marker_50s.wav", 60, 30, 50, 5.0, kCapacity, kCapacity, 0.010},
+      // 100 s song: 60..90 fits and stays; the 65 s burst is 5 s in, the 15 s one is out.
+      {"marker_100s.mp3", 60, 30, 100, 5.0, kCapacity, kCapacity, 0.027},
+      // 100 s song with a 50 s window: 60..110 becomes 50..100.
+      {"marker_100s.wav", 60, 50, 100, 15.0, kCapacity, kCapacity, 0.010},
+      // 50 s song with a 90 s window: start clamps to 0; the burst at 25 s.
+      {"marker_50s.wav", 60, 90, 50, 25.0, kCapacity, kCapacity, 0.010},
+      {"marker_50s.mp3", 60, 90, 50, 25.0, kCapacity, kCapacity, 0.010},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " length " + std::to_string(c.length));
+    const Decoded d = decode(fixture(c.name), c.start, c.length);
+    ASSERT_EQ(d.status, ZARVELL_S_OK);
+    EXPECT_EQ(d.media, c.media);
+    EXPECT_GE(d.count, c.minCount);
+    EXPECT_LE(d.count, c.maxCount);
+    const auto onset = firstOnsetSeconds(d.samples, d.count);
+    ASSERT_TRUE(onset.has_value());
+    std::printf("[ window   ] %-16s start %d length %d: onset %.4f s (expected %.1f)\n", c.name,
+                c.start, c.length, *onset, c.onset);
+    EXPECT_NEAR(*onset, c.onset, c.tolerance);
+  }
+}
+
+// A 20 s song gives all of itself, from its start, and so fewer samples than the buffer.
+TEST_F(TolvaneTest, SongShorterThanTheWindowGivesAllOfItself) {
+  for (const char* name :
+       {"tone1k_20s.mp3", "tone1k_20s.m4a", "tone1k_20s.wav", "tone1k_20s.wma"}) {
+    SCOPED_TRACE(name);
+    const Decoded d = decode(fixture(name));
+    ASSERT_EQ(d.status, ZARVELL_S_OK);
+    EXPECT_EQ(d.media, 20);
+    EXPECT_LT(d.count, kCapacity);
+    EXPECT_NEAR(d.count, 20 * kRate, kRate / 20);  // 20 s give or take 50 ms of codec edges
+    // The tone is there from the first tenth of a second.
+    EXPECT_GT(peak(d.samples, 0, kRate / 10), 8000);
+    expectGuardIntact(d, kCapacity);
+  }
+}
+
+// Output is mono S16 at 22,050 Hz whatever the source: a stereo 44.1 kHz 1 kHz tone and a
+// 44.1 kHz 4 kHz tone come out at their own pitch, not clipped, not silent.
+TEST_F(TolvaneTest, OutputIsMonoSixteenBitAt22050Hz) {
+  struct Case {
+    const char* name;
+    double hz;
+  };
+  for (const Case& c : {Case{"tone1k_20s.wav", 1000.0}, Case{"tone4k_100s.mp3", 4000.0},
+                        Case{"tone4k_100s.m4a", 4000.0}, Case{"tone4k_100s.wma", 4000.0},
+                        Case{"tone1k_50s.wav", 1000.0}}) {
+    SCOPED_TRACE(c.name);
+    const Decoded d = decode(fixture(c.name));
+    ASSERT_EQ(d.status, ZARVELL_S_OK);
+    ASSERT_GT(d.count, kRate);
+    EXPECT_NEAR(toneFrequency(d.samples, d.count), c.hz, c.hz * 0.005);
+    const int p = peak(d.samples, kRate / 2, d.count - kRate / 2);
+    EXPECT_GT(p, 32768 * 0.3);  // amplitude 0.5 in, possibly -3 dB after down-mixing
+    EXPECT_LT(p, 32768 * 0.8);
+  }
+}
+
+TEST_F(TolvaneTest, NeverWritesMoreThanTheCapacity) {
+  for (int32_t capacity : {1, 1000, 22050, 300000}) {
+    SCOPED_TRACE(capacity);
+    const Decoded d = decode(fixture("marker65_240s.mp3"), 60, 30, capacity);
+    ASSERT_EQ(d.status, ZARVELL_S_OK);
+    EXPECT_EQ(d.count, capacity);
+    expectGuardIntact(d, capacity);
+  }
+  // A window longer than the buffer is cut at the buffer.
+  const Decoded d = decode(fixture("tone4k_240s.mp3"), 60, 90, kCapacity);
+  ASSERT_EQ(d.status, ZARVELL_S_OK);
+  EXPECT_EQ(d.count, kCapacity);
+  expectGuardIntact(d, kCapacity);
+}
+
+TEST_F(TolvaneTest, SilenceIsDecodedAsSilence) {
+  const Decoded d = decode(fixture("silence_240s.mp3"));
+  ASSERT_EQ(d.status, ZARVELL_S_OK);
+  EXPECT_EQ(d.count, kCapacity);
+  EXPECT_EQ(d.media, 240);
+  EXPECT_LT(peak(d.samples, 0, d.count), 64);
+}
+
+// Protected files are refused by name, in any case, even when they would decode.
+TEST_F(TolvaneTest, ProtectedFilesAreRefusedInAnyCase) {
+  ScratchDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  for (const char* as : {"song.m4p", "SONG.M4P", "Song.M4p", "song.m4P", "x.m4p.m4a"}) {
+    SCOPED_TRACE(as);
+    const Decoded d = decode(dir.copy("protected.m4p", as));
+    EXPECT_EQ(d.status, ZARVELL_E_FAIL);
+    EXPECT_EQ(d.count, 0);
+    expectGuardIntact(d, 0);
+  }
+  // The same bytes under an ordinary name decode, so the refusal is the name's doing.
+  EXPECT_EQ(decode(dir.copy("protected.m4p", "song.m4a")).status, ZARVELL_S_OK);
+}
+
+// Damaged, foreign and missing input fails cleanly: E_FAIL, no samples, no hang.
+TEST_F(TolvaneTest, BrokenInputFailsWithoutSamples) {
+  ScratchDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string fifo = dir.path() + "/pipe.mp3";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::vector<std::string> paths = {fifo, dir.path(), dir.path() + "/missing.mp3"};
+  for (const char* name :
+       {"empty.mp3", "not_audio.wav", "garbage.mp3", "garbage.m4a", "garbage.wma",
+        "truncated_240s.mp3", "truncated_240s.m4a", "video_only.mp4"}) {
+    paths.push_back(fixture(name));
+  }
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    const Decoded d = decode(path);
+    EXPECT_EQ(d.status, ZARVELL_E_FAIL);
+    EXPECT_EQ(d.count, 0);
+  }
+}
+
+// A WAV file cut short is as long as its data, whatever its header claims.
+TEST_F(TolvaneTest, TruncatedWavGivesTheDataThatIsThere) {
+  const Decoded d = decode(fixture("truncated_240s.wav"));
+  ASSERT_EQ(d.status, ZARVELL_S_OK);
+  EXPECT_EQ(d.media, 1);
+  EXPECT_EQ(d.count, kRate);
+}
+
+// Damage in the middle of a stream: whatever the outcome, the contract holds.
+TEST_F(TolvaneTest, CorruptMiddleKeepsTheContract) {
+  const Decoded d = decode(fixture("corrupt_middle_240s.mp3"));
+  ASSERT_TRUE(d.status == ZARVELL_S_OK || d.status == ZARVELL_E_FAIL);
+  if (d.status == ZARVELL_S_OK) {
+    EXPECT_GT(d.count, 0);
+    EXPECT_LE(d.count, kCapacity);
+  } else {
+    EXPECT_EQ(d.count, 0);
+  }
+  expectGuardIntact(d, kCapacity);
+  // The undamaged part after the noise still decodes: the window 80..110 s.
+  const Decoded after = decode(fixture("corrupt_middle_240s.mp3"), 80, 30);
+  EXPECT_EQ(after.status, ZARVELL_S_OK);
+  EXPECT_EQ(after.count, kCapacity);
+}
+
+TEST_F(TolvaneTest, InvalidArgumentsFail) {
+  std::vector<int16_t> buffer(16, kGuard);
+  int32_t count = -1, media = -1;
+  EXPECT_EQ(convert_(nullptr, buffer.data(), 16, 60, 30, &count, &media), ZARVELL_E_FAIL);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(media, 0);
+  EXPECT_EQ(convert_(u"", buffer.data(), 16, 60, 30, &count, &media), ZARVELL_E_FAIL);
+  const std::u16string path = u16(fixture("tone1k_20s.mp3"));
+  EXPECT_EQ(convert_(path.c_str(), nullptr, 16, 60, 30, &count, &media), ZARVELL_E_FAIL);
+  EXPECT_EQ(convert_(path.c_str(), buffer.data(), 0, 60, 30, &count, &media), ZARVELL_E_FAIL);
+  EXPECT_EQ(convert_(path.c_str(), buffer.data(), -5, 60, 30, &count, &media), ZARVELL_E_FAIL);
+  EXPECT_EQ(convert_(path.c_str(), buffer.data(), 16, -1, 30, &count, &media), ZARVELL_E_FAIL);
+  EXPECT_EQ(convert_(path.c_str(), buffer.data(), 16, 60, 0, &count, &media), ZARVELL_E_FAIL);
+  EXPECT_EQ(count, 0);
+  for (int16_t s : buffer) EXPECT_EQ(s, kGuard);
+  // The out values are optional.
+  EXPECT_EQ(convert_(path.c_str(), buffer.data(), 16, 0, 30, nullptr, nullptr), ZARVELL_S_OK);
+}
+
+// Paths are UTF-16 and may hold any character.
+TEST_F(TolvaneTest, NonAsciiPathsDecode) {
+  ScratchDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string path =
+      dir.copy("tone1k_20s.mp3", "Bj\xC3\xB6rk \xE2\x80\x93 J\xC3\xB3ga \xE6\x97\xA5.mp3");
+  const Decoded d = decode(path);
+  EXPECT_EQ(d.status, ZARVELL_S_OK);
+  EXPECT_EQ(d.media, 20);
+}
+
+// InitEngine/CloseEngine are reference counted: the runtime stays started (FFmpeg's log
+// quietened) until the last CloseEngine, and extra closes do no harm.
+TEST_F(TolvaneTest, EngineIsReferenceCounted) {
+  const int started = av_log_get_level();  // the suite holds one reference
+  EXPECT_EQ(started, AV_LOG_FATAL);
+  EXPECT_EQ(init_(), ZARVELL_S_OK);
+  EXPECT_EQ(close_(), ZARVELL_S_OK);
+  EXPECT_EQ(av_log_get_level(), AV_LOG_FATAL);  // the suite's reference still holds
+
+  EXPECT_EQ(close_(), ZARVELL_S_OK);  // the last reference: log level restored
+  EXPECT_NE(av_log_get_level(), AV_LOG_FATAL);
+  EXPECT_EQ(close_(), ZARVELL_S_OK);  // one too many: harmless
+  // Decoding does not need the engine to be started.
+  EXPECT_EQ(decode(fixture("tone1k_20s.mp3")).status, ZARVELL_S_OK);
+
+  // Many threads starting and stopping at once leave the count balanced.
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 500; ++i) {
+        if (init_() != ZARVELL_S_OK) ++failures;
+        if (close_() != ZARVELL_S_OK) ++failures;
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_NE(av_log_get_level(), AV_LOG_FATAL);
+  ASSERT_EQ(init_(), ZARVELL_S_OK);  // give the suite its reference back
+  EXPECT_EQ(av_log_get_level(), AV_LOG_FATAL);
+}
+
+}  // namespace
