@@ -5,11 +5,9 @@
 
 namespace sonalyx {
 
-// Per-worker "set up" state of the feature library. The library itself is process-wide and
-// must be called from one thread at a time, so every use goes through one process-wide
-// lock, and set-up / tear-down are reference counted across the workers of the process
-// (one worker tearing down must not pull the library from under another's computation).
-// Never throws.
+// Per-worker "set up" state of the feature library: set up lazily by the first computation,
+// torn down once when the worker ends. The library counts set-ups and serialises its calls,
+// so workers of several contexts never tear down each other's extractor. Never throws.
 class FeatureLibrary {
  public:
   static constexpr int kFeatureCount = 72;
@@ -23,7 +21,7 @@ class FeatureLibrary {
   // output (kFeatureCount floats). True when the library succeeded and produced exactly
   // kFeatureCount values.
   bool compute(const std::int16_t* samples, std::int32_t count, float* output);
-  // Tears the library down if this worker set it up.
+  // Ends this worker's set-up, if it made one.
   void tearDown();
   bool isSetUp() const { return setUp_; }
 
