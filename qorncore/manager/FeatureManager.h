@@ -20,7 +20,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "qorncore/manager/FeatureSet.h"
@@ -99,29 +98,49 @@ class FeatureManager {
 
  private:
   using Md5Key = std::array<char, kMd5Size>;
-  struct Md5Hash {
-    std::size_t operator()(const Md5Key& key) const noexcept;
-  };
   struct FileCloser {
     void operator()(std::FILE* f) const noexcept;
   };
+  // Where a record's features are: not read (indexed without values: random access reads
+  // them), unusable, raw in the bytes read from the store, or in sets_.
+  enum class Held : uint8_t { NotRead, Bad, InBytes, InSet };
+  // One slot of the md5 index (open addressing, at most half full): record number + 1
+  // (0: free) and the high half of the md5's hash, so that most probes need no compare.
+  struct IndexSlot {
+    uint32_t record = 0;
+    uint32_t tag = 0;
+  };
 
   static std::optional<Md5Key> keyOf(std::string_view md5);
+  static uint64_t hashOf(const Md5Key& key);
+  std::size_t slotOf(const Md5Key& key, uint64_t hash) const;
+  void reserveRecords(std::size_t count);
+  void indexRecord(uint32_t record);
+  // True for the record that the index gives for its md5 (the last one under it).
+  bool isIndexed(std::size_t record) const;
+
   void reset();
-  void addRecord(const Md5Key& key, std::unique_ptr<FeatureSet> set);
-  int parseStore(std::FILE* file, const std::string& path, bool withValues);
-  void parseRecord(const unsigned char* record, bool withValues);
+  void addRecord(const Md5Key& key, Held held, std::unique_ptr<FeatureSet> set);
+  int readWithValues(std::FILE* file, const std::string& path);
+  int readIndexOnly(std::FILE* file, const std::string& path);
+  const unsigned char* recordBytes(std::size_t index) const;
+  // The record's features as a set (made from the stored bytes when needed), or nullptr.
   const FeatureSet* loadRecord(std::size_t index);
+  // The raw values of a record, without keeping a set for it.
+  bool rawValues(std::size_t index, FeatureVector& out);
   int openForAppend();
   int prepareExistingStore();
-  void loadAllRecords();
 
   std::string storePath_;
-  std::vector<Md5Key> md5s_;
-  std::unordered_map<Md5Key, uint32_t, Md5Hash> index_;
-  std::vector<std::unique_ptr<FeatureSet>> sets_;      // by record index; null: not held
-  std::vector<std::unique_ptr<float[]>> extra_;        // by record index
-  std::unique_ptr<std::FILE, FileCloser> out_;          // append stream, opened once
+  std::vector<Md5Key> md5s_;                       // by record index
+  std::vector<Held> held_;                         // by record index
+  std::vector<std::unique_ptr<FeatureSet>> sets_;  // by record index; null unless InSet
+  std::vector<std::unique_ptr<float[]>> extra_;    // by record index: the normalised cache
+  std::vector<IndexSlot> slots_;                   // size a power of two
+  std::size_t distinct_ = 0;                       // md5s in the index
+  std::unique_ptr<unsigned char[]> bytes_;         // the store as read with values
+  std::size_t byteCount_ = 0;
+  std::unique_ptr<std::FILE, FileCloser> out_;     // append stream, opened once
   bool read_ = false;
   bool readWithValues_ = false;
   std::string xmlVersion_ = "1.0";

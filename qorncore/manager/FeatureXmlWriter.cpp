@@ -62,9 +62,9 @@ void appendSong(std::string& out, std::string_view md5, const FeatureSet& set) {
 }  // namespace
 
 std::string FeatureManager::xmlText() {
-  loadAllRecords();
+  ensureRead();
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  out += "<features version=\"" + xmlVersion_ + "\" " + " >\n";
+  out += "<features version=\"" + xmlAttributeText(xmlVersion_) + "\" " + " >\n";
 
   const NormaliserTable& table = normaliserTable();
   if (table.complete()) {
@@ -77,9 +77,11 @@ std::string FeatureManager::xmlText() {
   out += "<songs s=\"1\" >\n";
   // Songs in md5 order, each once (the last record under its md5).
   std::vector<std::pair<std::string_view, uint32_t>> songs;
-  songs.reserve(index_.size());
-  for (const auto& [key, index] : index_) {
-    if (sets_[index]) songs.emplace_back(std::string_view(key.data(), key.size()), index);
+  songs.reserve(distinct_);
+  for (uint32_t index = 0; index < md5s_.size(); ++index) {
+    if (held_[index] != Held::Bad && isIndexed(index)) {
+      songs.emplace_back(std::string_view(md5s_[index].data(), kMd5Size), index);
+    }
   }
   std::sort(songs.begin(), songs.end());
   out.reserve(out.size() + songs.size() * 2600);
@@ -88,7 +90,16 @@ std::string FeatureManager::xmlText() {
       QORN_LOG(Warn, kSource, "not writing record " + std::to_string(index) + ": malformed md5");
       continue;
     }
-    appendSong(out, md5, *sets_[index]);
+    if (held_[index] == Held::InBytes) {
+      // A set only for the writing: the store's bytes stay the one copy in memory.
+      FeatureVector values;
+      if (!rawValues(index, values)) continue;
+      FeatureSet set(std::vector<float>(values.begin(), values.end()));
+      set.deriveTempo();
+      appendSong(out, md5, set);
+    } else if (const FeatureSet* set = loadRecord(index)) {
+      appendSong(out, md5, *set);
+    }
   }
   out += "</songs>\n</features>\n";
   return out;

@@ -39,7 +39,7 @@ std::string NormaliserTable::sectionText(bool scrambled,
       letter ? letter : [] { return static_cast<char>('a' + std::rand() % 26); };
   // Element order carries the feature only when every feature has its normaliser.
   scrambled = scrambled && complete();
-  std::string text = "<normalisation version=\"" + version_ + "\" ";
+  std::string text = "<normalisation version=\"" + xmlAttributeText(version_) + "\" ";
   text += scrambled ? "s=\"1\" " : "s=\"0\" ";
   text += ">\n";
   for (int position = 0; position < kFeatureCount; ++position) {

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Feature store benchmarks: reading a store of 100,000 records (33 MB) with values against
+# reading the same file with one read() into memory (target: at most 3x), reading only the
+# index, and the normalised lookup of all 100,000 songs (first, then cached).
+# usage: scripts/bench-features.sh [extra Google Benchmark flags]
+# Build folder: $BENCH_BUILD_DIR (default build/bench-features, RelWithDebInfo).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BENCH_BUILD_DIR:-build/bench-features}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVELL_BENCHMARKS=ON \
+  -DZARVELL_TESTS=OFF >/dev/null
+cmake --build "$build" --target bench_features -j2
+csv="$build/bench_features.csv"
+"$build/bench/features/bench_features" --benchmark_repetitions=5 \
+  --benchmark_report_aggregates_only=true --benchmark_out="$csv" --benchmark_out_format=csv "$@"
+# Ratio of the medians: reading with values / one read of the bytes.
+awk -F, '/BM_ReadBytesOnce_median/ {b=$3} /BM_ReadStoreWithValues_median/ {v=$3}
+  END { if (b > 0) printf "read with values / one read of the bytes: %.2fx (target <= 3x)\n", v / b }' \
+  "$csv"

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the feature-file fuzz targets with clang and runs each for SECONDS (default 600):
+#   fuzz_features_xml    the features XML / normaliser file reader (and the writer's output)
+#   fuzz_features_store  the binary feature store reader (and appending after it)
+# usage: scripts/fuzz-features.sh [SECONDS] [xml|store|all]
+# Build folder: $FUZZ_BUILD_DIR (default build/fuzz-features). Corpora grow in
+# <build>/corpus-<target>, seeded from fuzz/features/seeds-<target>; crashes land in
+# <build>/crashes-<target>. Exits non-zero when a target finds a crash.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-600}
+which=${2:-all}
+build=${FUZZ_BUILD_DIR:-build/fuzz-features}
+
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZARVELL_FUZZERS=ON -DZARVELL_TESTS=OFF -DZARVELL_BENCHMARKS=OFF >/dev/null
+cmake --build "$build" --target fuzz_features_xml fuzz_features_store -j2
+
+status=0
+for target in xml store; do
+  [ "$which" = all ] || [ "$which" = "$target" ] || continue
+  corpus="$build/corpus-$target"
+  crashes="$build/crashes-$target"
+  mkdir -p "$corpus" "$crashes"
+  log="$build/fuzz_features_$target.log"
+  echo "== fuzz_features_$target for ${seconds}s (log: $log)"
+  # The code under test writes console warnings to standard output: keep them out.
+  if ! "$build/fuzz/features/fuzz_features_$target" -max_total_time="$seconds" -timeout=10 \
+      -max_len=65536 -print_final_stats=1 -artifact_prefix="$crashes/" \
+      "$corpus" "fuzz/features/seeds-$target" >/dev/null 2>"$log"; then
+    status=1
+    echo "fuzz_features_$target FOUND A CRASH:"; grep -m5 -E "ERROR|invariant|SUMMARY" "$log" || true
+  fi
+  grep -E "stat::number_of_executed_units|stat::new_units_added|cov:" "$log" | tail -3 || true
+done
+exit $status
