@@ -1,6 +1,8 @@
 #include "PlexEngine.h"
 
-#include <vector>
+#include <algorithm>
+#include <cmath>
+#include <iostream>
 
 #include "qorncore/datatypes/EngineLog.h"
 
@@ -9,7 +11,14 @@ namespace {
 constexpr const char* kSource = "qorncore/engine/PlexEngine";
 }
 
-PlexEngine::PlexEngine() : holder_(std::make_unique<NodeHolder>()) {}
+std::vector<std::pair<Node*, qornfloat>> Propagation::nodesById() const {
+  std::vector<std::pair<Node*, qornfloat>> out(nodes.begin(), nodes.end());
+  std::sort(out.begin(), out.end(),
+            [](const auto& a, const auto& b) { return ByNodeId()(a.first, b.first); });
+  return out;
+}
+
+PlexEngine::PlexEngine() { init(); }
 
 PlexEngine::~PlexEngine() { cleanup(); }
 
@@ -21,11 +30,20 @@ void PlexEngine::clear() {
 }
 
 void PlexEngine::init() {
+  // A holder that still holds nodes would leak them: drop that network first.
+  if (holder_ && !holder_->allNodes().empty()) cleanup();
+  links_.reset();
   holder_ = createNodeHolder();
+  keywords_ = std::make_unique<KeywordIndex>();
+  links_ = std::make_unique<AscHolder>(*holder_, step_);
+  hotlist_.clear();
   step_ = 0;
 }
 
 void PlexEngine::cleanup() {
+  keywords_.reset();
+  links_.reset();
+  hotlist_.clear();
   if (!holder_) return;
   // Collect first: the holder's own index references go with it, the engine's after.
   std::vector<Node*> nodes(holder_->allNodes().begin(), holder_->allNodes().end());
@@ -48,7 +66,15 @@ int PlexEngine::addNode(Node* node) {
   if (!node) return 0;
   if (!holder_) init();
   if (node->id <= 0) node->id = holder_->largestId() + 1;
-  return holder_->addNode(node);
+  const int result = holder_->addNode(node);
+  if (result) {
+    hotlist_.touch(node);
+    if (!node->pendingKeywords.empty()) {
+      keywords_->add(node->pendingKeywords.str(), node);
+      node->pendingKeywords.clear();
+    }
+  }
+  return result;
 }
 
 qornfloat PlexEngine::decayNode(Node* node) {
@@ -60,10 +86,218 @@ qornfloat PlexEngine::decayNode(Node* node) {
   if (d < 0) {
     step_ = node->decayedAt;
   } else if (d > 0) {
-    node->activation *= qornfloat(0.95f).pow(d);
+    node->activation *= qornfloat(kNodeDecayFactor).pow(d);
     node->decayedAt = step_;
   }
   return node->activation;
+}
+
+qornfloat PlexEngine::decayLink(Asc& link) {
+  const int32_t d = step_ - link.lastvisited;
+  const qornfloat floor(kMinLinkStrength);
+  if (d < 0) step_ = link.lastvisited;
+  if (d > 0) {
+    qornfloat decayed = link.strength * qornfloat(kLinkDecayFactor).pow(d);
+    if (decayed < floor) decayed = floor;
+    AscHolder::setStrength(link, decayed);
+    link.lastvisited = step_;
+  } else if (link.strength < floor) {
+    AscHolder::setStrength(link, floor);
+  }
+  return link.strength;
+}
+
+const std::vector<Node*>& PlexEngine::getHotlist() {
+  return hotlist_.hotlist(*holder_, [this](Node* n) { return decayNode(n); });
+}
+
+bool PlexEngine::propagate(const std::vector<ExcitationItem>& items, Propagation& out) {
+  queue_.clear();
+  for (const ExcitationItem& item : items)
+    queue_.push_back(QueuedItem{item.amount, item.source, item.target, nullptr});
+  const qornfloat threshold(kPropagationThreshold);
+  const qornfloat factor(kPropagationFactor);
+  std::size_t head = 0;
+  try {
+    while (head < queue_.size()) {
+      const QueuedItem item = queue_[head++];
+      Node* node = item.target;
+      if (!node) {
+        QORN_LOG(Fatal, kSource, "PlexEngine::propagate daughter is NULL");
+        continue;
+      }
+      if (!propagateToMeta_ && node->getType() != kSong) continue;
+      out.nodes[node] += item.amount;
+      if (item.source > 0) {
+        Asc* link = item.via ? item.via : links_->find(item.source, node->id);
+        if (link) {
+          decayLink(*link);
+          out.links[link] += item.amount;
+        }
+      }
+      if (!(item.amount > threshold)) continue;
+      const int32_t id = node->id;
+      auto passes = [&](const Asc* link) {
+        const Node* other = link->other(node);
+        if (item.source != 0 && other->id == item.source) return false;
+        return propagateToMeta_ || link->songToSong();
+      };
+      qornfloat total(0.0f);
+      links_->forEachLink(id, [&](Asc* link) {
+        if (passes(link)) total += decayLink(*link);
+      });
+      if (total <= qornfloat(0.0f)) total = qornfloat(1.0f);
+      const qornfloat passed = item.amount * factor;
+      links_->forEachLink(id, [&](Asc* link) {
+        if (!passes(link)) return;
+        queue_.push_back(QueuedItem{passed * (link->strength / total), id, link->other(node), link});
+      });
+    }
+  } catch (...) {
+    QORN_LOG(Fatal, kSource, "Exception occured in PlexEngine::propagate");
+    queue_.clear();
+    return false;
+  }
+  queue_.clear();
+  return true;
+}
+
+int PlexEngine::excite(const std::vector<ExcitationItem>& items) {
+  if (!frozenLinks_) ++step_;
+  Propagation collected;
+  if (!propagate(items, collected)) return 0;
+  for (auto& [node, excitation] : collected.nodes) {
+    const qornfloat before = decayNode(node);
+    node->activation = normalizeNodeActivation(excitation, before);
+    hotlist_.touch(node);
+  }
+  for (auto& [link, flow] : collected.links) {
+    const qornfloat s = decayLink(*link);
+    AscHolder::setStrength(*link, strengthen(s, flow));
+  }
+  return 1;
+}
+
+qornfloat PlexEngine::normalizeNodeActivation(qornfloat excitation, qornfloat activation) {
+  qornfloat saturation(0.0f);
+  if (excitation < qornfloat(0.0f)) {
+    QORN_LOG(Error, kSource, "received illegal excitation " + excitation.toText());
+  } else {
+    const float power = std::pow(kSaturationBase, (excitation / qornfloat(kSaturationScale)).value());
+    saturation = qornfloat(1.0f) - qornfloat(power);
+  }
+  const qornfloat result = activation + (qornfloat(1.0f) - activation) * saturation;
+  if (result.isUndefined() || std::isnan(result.value())) {
+    QORN_LOG(Error, kSource,
+             "PlexEngine::normalizeNodeActivation: have no result. (this should not be happening)");
+    return qornfloat(0.0f);
+  }
+  const bool wasLegal = activation >= qornfloat(0.0f) && activation <= qornfloat(1.0f);
+  if (wasLegal && excitation < qornfloat(5.0f) &&
+      (result < qornfloat(0.0f) || result > qornfloat(1.0f)))
+    QORN_LOG(Error, kSource, "Warning: illegal activation level: " + result.toText());
+  if (result < qornfloat(0.0f)) return qornfloat(0.0f);
+  if (result > qornfloat(1.0f)) return qornfloat(1.0f);
+  return result;
+}
+
+qornfloat PlexEngine::strengthen(qornfloat strength, qornfloat flow) const {
+  if (frozenLinks_) return strength;
+  const qornfloat knee(kFlowSaturationKnee + 0.05f);
+  const qornfloat gain = flow > knee ? qornfloat(1.0f) : flow / (flow + qornfloat(0.5f));
+  qornfloat base = strength / qornfloat(kLinkDecayFactor);
+  if (base < qornfloat(kMinLinkStrength)) base = qornfloat(kMinLinkStrength);
+  qornfloat result = base + qornfloat(kLinkLearningRate) * gain;
+  const qornfloat warn(kLinkWarningStep);
+  if (result - strength > warn || strength - result > warn)
+    std::cerr << "Warning illegal link strength " << result.toText() << "\n";
+  if (result > qornfloat(1.01f) || result < qornfloat(0.0f))
+    QORN_LOG(Error, kSource, "Warning: illegal illedal link strength: " + result.toText());
+  if (result > qornfloat(1.0f)) result = qornfloat(1.0f);
+  return result;
+}
+
+void PlexEngine::freezeLinks(bool frozen) {
+  frozenLinks_ = frozen;
+  QORN_LOG(Info, kSource, "'!!! freezeLinks is set to true");
+}
+
+int PlexEngine::activateKeywords(const std::string& text, std::vector<Node*>& found) {
+  std::vector<ExcitationItem> items;
+  for (const auto& [node, score] : keywords_->search(text)) {
+    items.push_back(ExcitationItem{qornfloat(kKeywordExcitationFactor) * qornfloat(score), 0, node});
+    found.push_back(node);
+  }
+  excite(items);
+  return 0;
+}
+
+int PlexEngine::setNodeField(int32_t id, const std::string& field, const std::string& value) {
+  Node* node = holder_->find(id);
+  if (!node) return 0;
+  if (field == "keywords") {
+    keywords_->remove(node);
+    keywords_->add(value, node);
+    return 1;
+  }
+  if (field == "add:keywords") {
+    keywords_->add(value, node);
+    return 1;
+  }
+  std::cout << "Warning unsupported node field: " << field << "\n";
+  return 0;
+}
+
+namespace {
+
+// Union of the neighbours of every node in `ring`, without `self`; falls back to `ring`
+// itself, then to {self}.
+NodeSet twoStep(const AscHolder& links, const NodeSet& ring, Node* self) {
+  NodeSet out;
+  for (Node* n : ring) links.neighbours(n->id, 0, true, out, false);
+  out.erase(self);
+  if (out.empty()) out = ring;
+  if (out.empty()) out.insert(self);
+  return out;
+}
+
+// The song with the fewest links (the first in id order on ties), or null.
+Node* leastLinkedSong(const AscHolder& links, const NodeSet& set) {
+  Node* best = nullptr;
+  std::size_t fewest = 0;
+  for (Node* n : set) {
+    if (n->getType() != kSong) continue;
+    const std::size_t degree = links.degree(n->id);
+    if (!best || degree < fewest) {
+      best = n;
+      fewest = degree;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+bool PlexEngine::removeLinkWithRepair(int32_t idA, int32_t idB, bool repair) {
+  if (!links_->remove(idA, idB)) return false;
+  if (!repair) return true;
+  Node* a = holder_->find(idA);
+  Node* b = holder_->find(idB);
+  if (!a || !b || a->getType() != kSong || b->getType() != kSong) return true;
+  NodeSet nearA, nearB;
+  links_->neighbours(idA, 0, true, nearA, true);
+  links_->neighbours(idB, 0, true, nearB, true);
+  if (nearA.count(b) || nearB.count(a)) return true;
+  const NodeSet farB = twoStep(*links_, nearB, b);
+  const NodeSet farA = twoStep(*links_, nearA, a);
+  if (farB.count(a) || farA.count(b)) return true;
+  Node* pickB = leastLinkedSong(*links_, farB);
+  Node* pickA = leastLinkedSong(*links_, farA);
+  if (pickA && pickB)
+    links_->create(pickA->id, pickB->id, qornfloat(kNewLinkStrength));
+  else
+    QORN_LOG(Error, kSource, "remove link failed");
+  return true;
 }
 
 }  // namespace qorn

@@ -1,7 +1,12 @@
 # The manager: selection, learning, lists, taboo, node indexes (static part of the engine).
 add_library(qorn_manager STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/qornNodeHolder.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/qornManager.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/TabooList.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/History.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornManager.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerSelection.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerLearning.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerPalette.cpp)
 target_link_libraries(qorn_manager PUBLIC qorn_engine)
 if(TARGET qorn_features)
   target_link_libraries(qorn_manager PUBLIC qorn_features)

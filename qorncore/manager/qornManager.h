@@ -1,12 +1,22 @@
-// qornManager: the engine as the application sees it — the network core plus the
-// manager's state (media root, model path, progress callback) and, built on top, play
-// events, selection, learning, lists and imports. Single-threaded; nothing here throws
-// across its interface: failures are log lines and result codes.
+// qornManager: the engine as the application sees it — the network core (PlexEngine) plus
+// the manager's state: taboo list, history, play queue, palette and Kalvorets lists, media
+// root, model path and progress callback. On top: play events and learning, selection,
+// lists, palette and the network lifecycle, and (elsewhere) imports.
+//
+// Lists hold node pointers without references; every path that takes a node out of the
+// network (removeNodeFromNet, clear) takes it out of every list first. Single-threaded;
+// nothing here throws across its interface: failures are log lines and result codes.
 #pragma once
 
+#include <deque>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "EngineClock.h"
+#include "History.h"
+#include "TabooList.h"
 #include "qorncore/datatypes/qornstring.h"
 #include "qorncore/engine/PlexEngine.h"
 
@@ -17,56 +27,91 @@ namespace qorn {
 
 class qornManager : public PlexEngine {
  public:
+  // Learning constants.
+  static constexpr int32_t kLearningWindow = 300;  // seconds between two songs
+  static constexpr int kSongEndExponent = -12;
+  static constexpr int kTransitionExponent = 80;
+  static constexpr int32_t kPenaltyRemoval = 6;  // counters above this remove the link
+  static constexpr int kPathLinks = 3;
+
   // basePath is prefixed to the feature store's file name ("" for the current
   // directory); modelPath is the folder of the link-inference models. Seeds rand().
   qornManager(const std::string& basePath, const std::string& modelPath,
               IQornManagerCallback* callback);
   ~qornManager() override;
 
+  // ---- Network lifecycle
+  // Resets the taboo list, empties history and lists, clears the network and runs init.
+  void clear() override;
+  // Fresh lists and an empty network with a qornNodeHolder (taboo durations are kept).
+  void init() override;
   std::unique_ptr<NodeHolder> createNodeHolder() override;
+  int setNodeField(int32_t id, const std::string& field, const std::string& value) override;
+  // Reading and writing the network file are served by the network file module.
   int loadNet(const char* path) override;
   int saveNet(const char* path) override;
-
-  // ---- Served through the facade; each returns its documented empty value until the
-  // behaviour behind it is built.
+  // Before a save: each song linked to a song list gets the list's id as album id and is
+  // appended to its tracks when missing (lists in id order, so the last list wins); the
+  // keyword index is prepared.
+  void prepareSave();
+  // Takes the node out of the lists, the keyword index and the network, reconnecting its
+  // former song neighbours in a ring. 0 for null, else the holder's result.
   int removeNodeFromNet(Node* node);
   std::string keywordsOf(const Node* node) const;
   const char* featuresetUrl(const Node* node, int limit, int mode);
 
+  // ---- Play events and learning
   int onPlay(Node* node, bool flag);
-  int onStop(Node* node, float position, bool flag);
-  int onAbortedSong(Node* node, float position, bool flag);
-  int onSongEndReached(Node* node, bool flag);
-  int onPrev();
+  int onStop(Node* node, float position, bool addToHistory);
+  int onAbortedSong(Node* node, float position, bool addToHistory);
+  int onSongEndReached(Node* node, bool autoSelected);
+  int onPrev() { return 1; }
   int learnTransition(const Node* from, const Node* to, bool good);
-  void freezeLinks(bool frozen);
+  // Learning with exponent e from the newer song a to the older b (see learning notes).
+  int doLearning(Node* a, Node* b, int exponent, bool strong);
+  int doLearningStrong(const std::vector<int32_t>& path, int exponent);
+
+  // ---- Selection
   Node* pickNextNode(float randomness);
-  Node* pickPrevNode(bool* committed);
   int boost(const std::vector<Node*>& nodes, float amount, bool reset);
-  int activateKeywords(const std::string& text, std::vector<Node*>& found);
   int getNeighbours(const Node* node, std::vector<Node*>& found);
   float getLinkStrength(const Node* a, const Node* b);
   int getFlatList(const std::vector<Node*>& nodes, std::vector<Node*>& flat);
-  void setPropagateToMeta(bool propagate) { propagateToMeta_ = propagate; }
-  bool getPropagateToMeta() const { return propagateToMeta_; }
 
-  int getTaboo(const Node* node);
+  // ---- Taboo
+  int getTaboo(const Node* node) { return taboo_->proportion(node); }
   void setTaboo(Node* node, bool taboo);
-  int setTabooDuration(int kind, int seconds);
-  void setLocalTabooList(bool local);
+  int setTabooDuration(int songTime, int listTime) {
+    taboo_->setDurations(songTime, listTime);
+    return 0;
+  }
+  void setLocalTabooList(bool keep);
   void resetLocalTabooList();
+  TabooList& tabooList() { return *taboo_; }
+  std::size_t savedTabooLists() const { return savedTaboo_.size(); }
+
+  // ---- Lists
   // Sets the hotlist filter (a mask of node kinds); true when it changed.
-  bool setViewStyle(int filter);
+  bool setViewStyle(int filter) { return hotlist_.setFilter(filter, *holder_) == 1; }
   int getListLength(int list);
   Node* getNodeFromList(int list, int index);
   void syncPlayQueue(const std::vector<Node*>& nodes);
   const std::vector<Node*>& getPlayQueue() const { return playQueue_; }
+  // The reader's entry: appends the song with that id; the new length, 0 for an unknown id.
+  int addToPlayQueue(int32_t id);
   int removeEntriesFromHistory(int* positions, int count);
+  Node* pickPrevNode(bool* committed) { return history_.pickPrev(committed); }
+  History& history() { return history_; }
   Node* createPlayList(const std::string& name, const std::vector<Node*>& songs);
   int createPalette();
+  // The reader's entry for a palette "listentry": attributes "id" and "type" ("m" or "s",
+  // default "s"). 1 when stored.
+  int addToPalette(const std::map<std::string, std::string>& attributes);
+  const std::vector<Node*>& palette() const { return palette_; }
   std::vector<Node*> myKalvorets() const { return kalvorets_; }
   void setMyKalvorets(const std::vector<Node*>& nodes) { kalvorets_ = nodes; }
 
+  // ---- Import (served by the import module)
   int importFileList(const char** files, int count, float value);
   int importFromMetaData(const std::vector<FESyncItem*>& items, float value, bool flag);
   int importITunes(const char* path, float value, bool flag);
@@ -75,15 +120,30 @@ class qornManager : public PlexEngine {
   void setMediaRoot(const qornstring& root) { mediaRoot_ = root; }
   const std::string& modelPath() const { return modelPath_; }
   IQornManagerCallback* callback() const { return callback_; }
+  // The clock of taboo and learning (the system clock unless a test fixes it).
+  EngineClock& clock() { return clock_; }
 
  private:
+  void learnOnSongEnd(Node* song, bool learn);
+  // Penalty bookkeeping of one learning step on `link`; true when the link must go.
+  bool updatePenalty(Asc* link, bool positive);
+  // Takes the node out of every list of the manager.
+  void forgetNode(Node* node);
+
+  // The feature store over "networks/features.mbff" joins here (FeatureManager, built by
+  // the feature module) as the first member, created from basePath_.
   std::string basePath_;
   qornstring mediaRoot_;
+  EngineClock clock_;
+  std::unique_ptr<TabooList> taboo_;
+  History history_;
+  std::vector<Node*> kalvorets_;  // type "m" in the file
+  std::vector<Node*> palette_;    // type "s"; list 1
   std::string modelPath_;
   IQornManagerCallback* callback_ = nullptr;
-  bool propagateToMeta_ = true;
   std::vector<Node*> playQueue_;
-  std::vector<Node*> kalvorets_;
+  // Saved taboo lists of setLocalTabooList, oldest first (one engine per process).
+  std::deque<std::unique_ptr<TabooList>> savedTaboo_;
 };
 
 }  // namespace qorn

@@ -1,0 +1,257 @@
+#include "AscHolder.h"
+
+#include <algorithm>
+#include <iostream>
+#include <map>
+
+#include "EngineConstants.h"
+#include "NodeHolder.h"
+#include "qorncore/datatypes/EngineLog.h"
+
+namespace qorn {
+namespace {
+
+constexpr const char* kSource = "qorncore/engine/PlexEngine";
+constexpr int kMaxExpandableLinks = 30;  // busier nodes are never expanded by findPath
+
+bool isMetaPair(const Node* a, const Node* b, int otherKind) {
+  return (a->getType() == kSong && b->getType() == otherKind) ||
+         (b->getType() == kSong && a->getType() == otherKind);
+}
+
+}  // namespace
+
+Asc::Asc(Node* fromNode, Node* toNode, qornfloat initial, int32_t step)
+    : from(fromNode), to(toNode), strength(initial), lastvisited(step) {
+  if (!from || !to) std::cout << "Illegal assoc created!\n";
+}
+
+bool Asc::songToSong() const {
+  return from && to && from->getType() == kSong && to->getType() == kSong;
+}
+
+AscHolder::AscHolder(const NodeHolder& holder, const int32_t& step)
+    : holder_(holder), step_(step) {}
+
+AscHolder::~AscHolder() = default;
+
+uint32_t AscHolder::allocate(const Asc& value) {
+  uint32_t slot;
+  if (!freeSlots_.empty()) {
+    slot = freeSlots_.back();
+    freeSlots_.pop_back();
+  } else {
+    if ((used_ >> kChunkBits) >= chunks_.size())
+      chunks_.push_back(std::make_unique<Asc[]>(kChunkSize));
+    slot = used_++;
+  }
+  *slotPtr(slot) = value;
+  ++live_;
+  return slot;
+}
+
+void AscHolder::release(uint32_t slot) {
+  Asc* asc = slotPtr(slot);
+  penalties_.erase(asc);
+  *asc = Asc();
+  freeSlots_.push_back(slot);
+  --live_;
+}
+
+const std::vector<AscHolder::Entry>* AscHolder::adjacencyOf(int32_t id) const {
+  auto it = adjacency_.find(id);
+  return it == adjacency_.end() ? nullptr : &it->second;
+}
+
+std::vector<AscHolder::Entry>::iterator AscHolder::lowerBound(std::vector<Entry>& adj,
+                                                               int32_t other) {
+  return std::lower_bound(adj.begin(), adj.end(), other,
+                          [](const Entry& e, int32_t id) { return e.other < id; });
+}
+
+Asc* AscHolder::enter(const Asc& value) {
+  const uint32_t slot = allocate(value);
+  const int32_t a = value.from->id;
+  const int32_t b = value.to->id;
+  auto& adjA = adjacency_[a];
+  adjA.insert(lowerBound(adjA, b), Entry{b, slot});
+  auto& adjB = adjacency_[b];
+  adjB.insert(lowerBound(adjB, a), Entry{a, slot});
+  return slotPtr(slot);
+}
+
+Asc* AscHolder::create(int32_t fromId, int32_t toId, qornfloat strength) {
+  Node* from = holder_.find(fromId);
+  Node* to = holder_.find(toId);
+  if (!from || !to || from == to) return nullptr;
+  if (Asc* existing = find(fromId, toId)) return existing;
+  return enter(Asc(from, to, strength, step_));
+}
+
+Asc* AscHolder::add(const Asc& asc, int32_t penaltyCounter) {
+  if (!asc.from || !asc.to || asc.from == asc.to) return nullptr;
+  remove(asc.from->id, asc.to->id);
+  Asc* stored = enter(asc);
+  if (penaltyCounter > 0) penalties_[stored] = penaltyCounter;
+  return stored;
+}
+
+Asc* AscHolder::find(int32_t idA, int32_t idB) const {
+  const std::vector<Entry>* adjA = adjacencyOf(idA);
+  if (!adjA) return nullptr;
+  const std::vector<Entry>* adjB = adjacencyOf(idB);
+  if (!adjB) return nullptr;
+  // Search the shorter of the two adjacencies.
+  const bool useA = adjA->size() <= adjB->size();
+  const std::vector<Entry>& adj = useA ? *adjA : *adjB;
+  const int32_t other = useA ? idB : idA;
+  auto it = std::lower_bound(adj.begin(), adj.end(), other,
+                             [](const Entry& e, int32_t id) { return e.other < id; });
+  return it != adj.end() && it->other == other ? slotPtr(it->slot) : nullptr;
+}
+
+bool AscHolder::remove(int32_t idA, int32_t idB) {
+  auto itA = adjacency_.find(idA);
+  auto itB = adjacency_.find(idB);
+  if (itA == adjacency_.end() || itB == adjacency_.end()) return false;
+  auto posA = lowerBound(itA->second, idB);
+  if (posA == itA->second.end() || posA->other != idB) return false;
+  const uint32_t slot = posA->slot;
+  itA->second.erase(posA);
+  auto posB = lowerBound(itB->second, idA);
+  if (posB != itB->second.end() && posB->other == idA) itB->second.erase(posB);
+  if (itA->second.empty()) adjacency_.erase(itA);
+  if (idA != idB) {
+    auto again = adjacency_.find(idB);
+    if (again != adjacency_.end() && again->second.empty()) adjacency_.erase(again);
+  }
+  release(slot);
+  return true;
+}
+
+std::vector<Node*> AscHolder::neighbours(int32_t id, int32_t excludeId, bool includeMeta) const {
+  std::vector<Node*> out;
+  const std::vector<Entry>* adj = adjacencyOf(id);
+  if (!adj) return out;
+  out.reserve(adj->size());
+  for (const Entry& e : *adj) {
+    if (excludeId != 0 && e.other == excludeId) continue;
+    const Asc* asc = slotPtr(e.slot);
+    if (!includeMeta && !asc->songToSong()) continue;
+    out.push_back(asc->from->id == id ? asc->to : asc->from);
+  }
+  return out;
+}
+
+void AscHolder::neighbours(int32_t id, int32_t excludeId, bool includeMeta, NodeSet& out,
+                           bool clearFirst) const {
+  if (clearFirst) out.clear();
+  for (Node* n : neighbours(id, excludeId, includeMeta)) out.insert(n);
+}
+
+std::size_t AscHolder::degree(int32_t id) const {
+  const std::vector<Entry>* adj = adjacencyOf(id);
+  return adj ? adj->size() : 0;
+}
+
+bool AscHolder::setStrength(Asc& asc, qornfloat value) {
+  asc.strength = value;
+  const qornfloat cap(kMetaLinkCap);
+  if (asc.from && asc.to) {
+    if (asc.strength > cap && isMetaPair(asc.from, asc.to, kSongList))
+      asc.strength = cap;
+    else if (asc.strength > cap && isMetaPair(asc.from, asc.to, kArtist))
+      asc.strength = cap;
+  }
+  if (asc.strength > qornfloat(1.0f)) asc.strength = qornfloat(1.0f);
+  return asc.strength.value() == value.value();
+}
+
+int32_t AscHolder::penalty(const Asc* asc) const {
+  auto it = penalties_.find(asc);
+  return it == penalties_.end() ? 0 : it->second;
+}
+
+std::vector<int32_t> AscHolder::findPath(int maxLinks, int32_t startId, int32_t targetId,
+                                         float& cost,
+                                         const std::function<qornfloat(Asc&)>& decay) const {
+  std::vector<int32_t> path;
+  if (startId == targetId) {
+    path.push_back(startId);
+    return path;
+  }
+  struct Reached {
+    qornfloat cost;
+    int32_t predecessor;
+  };
+  std::unordered_map<int32_t, Reached> reached;
+  reached[startId] = Reached{qornfloat(0.0f), 0};
+  std::vector<int32_t> round{startId};
+  bool found = false;
+  for (int r = 0; r < maxLinks && !round.empty(); ++r) {
+    std::vector<int32_t> nextRound;
+    for (int32_t id : round) {
+      const std::vector<Entry>* adj = adjacencyOf(id);
+      if (!adj || adj->empty() || adj->size() >= kMaxExpandableLinks) continue;
+      qornfloat total(0.0f);
+      for (const Entry& e : *adj) total += decay(*slotPtr(e.slot));
+      if (total <= qornfloat(0.0f)) total = qornfloat(1.0f);
+      const qornfloat base = reached[id].cost;
+      for (const Entry& e : *adj) {
+        Asc* asc = slotPtr(e.slot);
+        const Node* other = asc->from->id == id ? asc->to : asc->from;
+        if (const SongListNode* list = other->asSongList(); list && list->listType != kPlayList)
+          continue;  // albums are not walked through
+        if (reached.count(e.other)) continue;
+        const qornfloat step = qornfloat(1.0f) - asc->strength / total;
+        reached[e.other] = Reached{base + step, id};
+        nextRound.push_back(e.other);
+        if (e.other == targetId) found = true;
+      }
+    }
+    round = std::move(nextRound);
+  }
+  if (!found) return path;
+  qornfloat sum(0.0f);
+  int32_t id = targetId;
+  for (std::size_t guard = 0; guard <= reached.size(); ++guard) {
+    path.push_back(id);
+    const Reached& r = reached[id];
+    sum += r.cost;
+    if (id == startId) {
+      cost = sum.value();
+      return path;
+    }
+    id = r.predecessor;
+    if (!reached.count(id)) break;
+  }
+  QORN_LOG(Debug, kSource, "Error: existing path could not be retrieved");
+  path.clear();
+  return path;
+}
+
+void AscHolder::removeSongSongLinksExcept(const std::set<Node*>& keep) {
+  std::cout << "removing song song links ... ";
+  std::vector<std::pair<int32_t, int32_t>> doomed;
+  forEachLinkInPairOrder([&](Asc& asc, int32_t a, int32_t b) {
+    if (asc.songToSong() && !(keep.count(asc.from) && keep.count(asc.to)))
+      doomed.emplace_back(a, b);
+  });
+  for (const auto& [a, b] : doomed) remove(a, b);
+  std::cout << " done ";
+}
+
+void AscHolder::forEachLinkInPairOrder(
+    const std::function<void(Asc&, int32_t, int32_t)>& fn) const {
+  std::vector<int32_t> ids;
+  ids.reserve(adjacency_.size());
+  for (const auto& [id, adj] : adjacency_) ids.push_back(id);
+  std::sort(ids.begin(), ids.end());
+  for (int32_t id : ids) {
+    const std::vector<Entry>& adj = adjacency_.at(id);
+    for (auto it = lowerBound(const_cast<std::vector<Entry>&>(adj), id); it != adj.end(); ++it)
+      fn(*slotPtr(it->slot), id, it->other);
+  }
+}
+
+}  // namespace qorn

@@ -1,0 +1,123 @@
+// AscHolder: the link store of one network.
+//
+// Every link is owned here. Lookups ignore direction: a link is found under both id pairs.
+// Storage is built for large networks: links live in a chunked pool (stable addresses, no
+// per-link heap block) and each node id has a vector of (other id, pool slot) kept in
+// ascending order of the other end's id. Walking a node's adjacency in that order gives
+// the neighbour order, and walking ids in ascending order with each adjacency gives the
+// order of a pair map keyed by (first id, second id) — the order the network writer uses.
+//
+// Single-threaded. Nothing here throws except std::bad_alloc.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <unordered_map>
+#include <vector>
+
+#include "Asc.h"
+
+namespace qorn {
+
+class NodeHolder;
+
+// Node sets in ascending id order: every "first in node order" choice of the engine uses it.
+struct ByNodeId {
+  bool operator()(const Node* a, const Node* b) const {
+    return a->id != b->id ? a->id < b->id : a < b;
+  }
+};
+using NodeSet = std::set<Node*, ByNodeId>;
+
+class AscHolder {
+ public:
+  // Looks nodes up in `holder`; new links get the step read from `step`.
+  AscHolder(const NodeHolder& holder, const int32_t& step);
+  ~AscHolder();
+  AscHolder(const AscHolder&) = delete;
+  AscHolder& operator=(const AscHolder&) = delete;
+
+  // Null when either id names no node or both name the same node. When the two nodes are
+  // already linked, that link is kept and returned (strength unchanged): a second link for
+  // one pair would be unreachable through find and never deleted.
+  Asc* create(int32_t fromId, int32_t toId, qornfloat strength);
+  // The reader's entry: removes any link between the two ends, stores a copy of `asc` and
+  // enters the penalty counter when above 0. Returns the stored link, null (nothing
+  // stored) when an end is null or both ends are the same node.
+  Asc* add(const Asc& asc, int32_t penaltyCounter);
+  Asc* find(int32_t idA, int32_t idB) const;
+  // Removes and deletes the link between the two; false when there was none.
+  bool remove(int32_t idA, int32_t idB);
+
+  // Neighbours of node `id` in ascending id order, leaving out excludeId (0: none) and,
+  // without includeMeta, every link that is not song-to-song.
+  std::vector<Node*> neighbours(int32_t id, int32_t excludeId, bool includeMeta) const;
+  // The same, added to `out` (cleared first when `clearFirst`).
+  void neighbours(int32_t id, int32_t excludeId, bool includeMeta, NodeSet& out,
+                  bool clearFirst) const;
+  // Number of links of node `id` (all kinds).
+  std::size_t degree(int32_t id) const;
+  // Calls fn(link) for each link of node `id` in ascending order of the other end's id.
+  template <typename F>
+  void forEachLink(int32_t id, F&& fn) const {
+    auto it = adjacency_.find(id);
+    if (it == adjacency_.end()) return;
+    for (const Entry& e : it->second) fn(slotPtr(e.slot));
+  }
+
+  // Stores value and applies the caps: above 0.3 between a song and a song list or an
+  // artist it becomes 0.3; above 1.0 it becomes 1.0. True when nothing was capped.
+  static bool setStrength(Asc& asc, qornfloat value);
+
+  // Best path of at most maxLinks links from startId to targetId (ids target first, start
+  // last), empty when none; `cost` receives the summed costs of the nodes on the path.
+  // `decay` brings a link's strength up to the current step.
+  std::vector<int32_t> findPath(int maxLinks, int32_t startId, int32_t targetId, float& cost,
+                                const std::function<qornfloat(Asc&)>& decay) const;
+
+  // Removes every song-to-song link whose two ends are not both in `keep`.
+  void removeSongSongLinksExcept(const std::set<Node*>& keep);
+
+  // Every link once, in the order of a pair map keyed by (first id, second id): for each
+  // node id ascending, its links to ids not below its own.
+  void forEachLinkInPairOrder(const std::function<void(Asc&, int32_t, int32_t)>& fn) const;
+
+  // Penalty counters of negative learning (absent means 0).
+  bool hasPenalty(const Asc* asc) const { return penalties_.count(asc) != 0; }
+  int32_t penalty(const Asc* asc) const;
+  void setPenalty(const Asc* asc, int32_t value) { penalties_[asc] = value; }
+  void dropPenalty(const Asc* asc) { penalties_.erase(asc); }
+
+  std::size_t size() const { return live_; }
+
+ private:
+  struct Entry {
+    int32_t other;
+    uint32_t slot;
+  };
+  static constexpr uint32_t kChunkBits = 12;
+  static constexpr uint32_t kChunkSize = 1u << kChunkBits;
+
+  Asc* slotPtr(uint32_t slot) const {
+    return &chunks_[slot >> kChunkBits][slot & (kChunkSize - 1)];
+  }
+  uint32_t allocate(const Asc& value);
+  void release(uint32_t slot);
+  const std::vector<Entry>* adjacencyOf(int32_t id) const;
+  // Position of `other` in a sorted adjacency (or where it would go).
+  static std::vector<Entry>::iterator lowerBound(std::vector<Entry>& adj, int32_t other);
+  Asc* enter(const Asc& value);
+
+  const NodeHolder& holder_;
+  const int32_t& step_;
+  std::vector<std::unique_ptr<Asc[]>> chunks_;
+  std::vector<uint32_t> freeSlots_;
+  uint32_t used_ = 0;  // slots handed out so far (free ones included)
+  std::size_t live_ = 0;
+  std::unordered_map<int32_t, std::vector<Entry>> adjacency_;
+  std::unordered_map<const Asc*, int32_t> penalties_;
+};
+
+}  // namespace qorn
