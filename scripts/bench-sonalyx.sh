@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Benchmarks Sonalyx's analysis steps over generated 4-minute songs and compares them with
+# aubio's command-line tools on the same 30-second windows.
+#
+# Usage: scripts/bench-sonalyx.sh [SONGS]     (default 200; mixed MP3, M4A and WAV)
+# Environment: SONALYX_BENCH_BUILD  build folder (default build/bench-sonalyx)
+#
+# Songs are generated once into build/bench-data (not committed). Per song it reports:
+#   a  libavcodec alone decoding the 60-90 s window (the decode floor, no resampling)
+#   b  Tolvane ConvertToWave      c  Pradix ExtractAudioDS
+#   d  bextractRaw on the buffer  e  GetFeatures per song (one call over all songs)
+#   peer  aubiomfcc + aubiotrack on the same window cut losslessly from each song
+# and checks: b <= 1.3 a, d <= 20 ms, e <= 1.1 (b + d), e < peer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+songs=${1:-200}
+build=${SONALYX_BENCH_BUILD:-$root/build/bench-sonalyx}
+data=$root/build/bench-data
+windows=$data/windows
+
+if ! command -v aubiomfcc >/dev/null || ! command -v aubiotrack >/dev/null; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  echo "bench-sonalyx: installing aubio-tools (the peer)"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends aubio-tools
+fi
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZARVELL_BENCHMARKS=ON -DZARVELL_TESTS=OFF >/dev/null
+cmake --build "$build" --target sonalyx_bench Sonalyx Tolvane Pradix -j2 >/dev/null
+
+# Song i: two partials, pink noise and a tremolo pulse, 240 s, 44.1 kHz mono; format by i.
+mkdir -p "$data" "$windows"
+ff() { ffmpeg -nostdin -loglevel error -y "$@"; }
+files=()
+for ((i = 0; i < songs; i++)); do
+  case $((i % 3)) in
+    0) ext=mp3; codec=(-c:a libmp3lame -b:a 128k) ;;
+    1) ext=m4a; codec=(-c:a aac -b:a 128k) ;;
+    2) ext=wav; codec=(-c:a pcm_s16le) ;;
+  esac
+  song=$data/song_$i.$ext
+  if [ ! -s "$song" ]; then
+    f1=$((110 + (i * 37) % 600)); f2=$((660 + (i * 53) % 2000)); beat=$((1 + i % 4))
+    ff -filter_complex "sine=f=$f1:d=240:r=44100,volume=0.4[a];sine=f=$f2:d=240:r=44100,volume=0.2[b];anoisesrc=d=240:c=pink:a=0.08:seed=$i:r=44100[c];[a][b][c]amix=inputs=3,tremolo=f=$beat:d=0.6" \
+      -ac 1 -ar 44100 -fflags +bitexact -map_metadata -1 "${codec[@]}" "$song"
+  fi
+  window=$windows/song_$i.$ext
+  [ -s "$window" ] || ff -ss 60 -t 30 -i "$song" -c copy -map_metadata -1 "$window"
+  files+=("$song")
+done
+
+# Warm cache.
+cat "${files[@]}" "$windows"/* >/dev/null
+
+echo "bench-sonalyx: $songs songs of 240 s in $data"
+out=$(ZARVELL_PROGRAM_DIR=$build/program "$build/bench/sonalyx/sonalyx_bench" "${files[@]}")
+echo "$out"
+
+# The peer: aubio's MFCC and beat tracker on each window (process start-up included).
+start=$(date +%s.%N)
+for ((i = 0; i < songs; i++)); do
+  w=$(ls "$windows"/song_$i.*)
+  aubiomfcc -i "$w" >/dev/null 2>&1
+  aubiotrack -i "$w" >/dev/null 2>&1
+done
+end=$(date +%s.%N)
+peer=$(echo "$start $end $songs" | awk '{ printf "%.3f", ($2 - $1) * 1000 / $3 }')
+echo "peer_aubio $peer $peer"
+
+echo "$out" | awk -v peer="$peer" '
+  /^a_/ { a = $2 } /^b_/ { b = $2 } /^c_/ { c = $2 } /^d_/ { d = $2 } /^e_/ { e = $2 }
+  END {
+    printf "\nper song, mean ms: a %.1f  b %.1f  c %.1f  d %.1f  e %.1f  peer %.1f\n", a, b, c, d, e, peer
+    printf "b <= 1.3 a      : %.2f x a       %s\n", b / a, (b <= 1.3 * a) ? "ok" : "MISSED"
+    printf "d <= 20 ms      : %.1f ms         %s\n", d, (d <= 20) ? "ok" : "MISSED"
+    printf "e <= 1.1 (b+d)  : %.2f x (b+d)   %s\n", e / (b + d), (e <= 1.1 * (b + d)) ? "ok" : "MISSED"
+    printf "e < peer        : %.2f x peer    %s\n", e / peer, (e < peer) ? "ok" : "MISSED"
+  }'

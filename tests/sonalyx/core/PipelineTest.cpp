@@ -1,0 +1,245 @@
+// GetFeatures through the real Sonalyx module: the pipeline's results, counters, progress
+// texts, cancellation and the statuses of the three entry points.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "SampleHash.h"
+#include "SonalyxTestSupport.h"
+
+namespace sonalyx::test {
+namespace {
+
+class Pipeline : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = SonalyxModule::load(std::string(ZARVELL_PROGRAM_DIR) + "/Sonalyx.so");
+    ASSERT_TRUE(module_.ok()) << module_.module.error();
+  }
+  static std::string hashOf(const std::string& file) {
+    const std::u16string path = zarvell::utf8ToUtf16(file);
+    return sampleHash(path.c_str());
+  }
+  SonalyxModule module_;
+};
+
+TEST_F(Pipeline, EntryPointsAnswerNullAndBadArguments) {
+  EXPECT_EQ(module_.getFeatures(nullptr, nullptr, 0, nullptr, 3), ZARVELL_E_HANDLE);
+  EXPECT_EQ(module_.destroy(nullptr), ZARVELL_E_FAIL);
+  EXPECT_EQ(module_.init(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+            ZARVELL_E_INVALIDARG);
+
+  void* handle = nullptr;
+  ASSERT_EQ(module_.init(&handle, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  ASSERT_NE(handle, nullptr);
+  FeatureResult result{};
+  EXPECT_EQ(module_.getFeatures(handle, nullptr, 1, &result, 0), ZARVELL_E_INVALIDARG);
+  EXPECT_EQ(module_.getFeatures(handle, nullptr, -1, nullptr, 0), ZARVELL_E_INVALIDARG);
+  // No callbacks at all: still a full run.
+  SongList songs;
+  songs.add(audioFile("tone1k_20s.wav"));
+  auto& items = songs.items();
+  EXPECT_EQ(module_.getFeatures(handle, items.data(), 1, &result, 0), -1);
+  EXPECT_EQ(result.hasFeatures, 1);
+  EXPECT_EQ(result.known, 0);
+  EXPECT_EQ(module_.destroy(handle), 0);
+}
+
+TEST_F(Pipeline, NoSongsMakesTheFirstAndTheFinalReportOnly) {
+  Recorder recorder;
+  Session session(module_, recorder);
+  EXPECT_EQ(module_.getFeatures(session.handle(), nullptr, 0, nullptr, 3), -1);
+  ASSERT_EQ(recorder.reports.size(), 2u);
+  EXPECT_EQ(recorder.reports[0].text, "Scanning Database");
+  EXPECT_EQ(recorder.reports[0].total, 0);
+  EXPECT_EQ(recorder.reports[1].text, "Step Processing Complete");
+  EXPECT_EQ(recorder.reports[1].current, 0);
+  EXPECT_EQ(recorder.reports[1].total, 0);
+  EXPECT_TRUE(recorder.lookups.empty());
+}
+
+TEST_F(Pipeline, AnalysesUnknownSongsWithFlagsZero) {
+  Recorder recorder;
+  Session session(module_, recorder);
+  SongList songs;
+  const std::vector<std::string> files = {audioFile("marker65_240s.mp3"),
+                                          audioFile("tone1k_20s.m4a"), audioFile("noise_30s.wav")};
+  for (const auto& f : files) songs.add(f);
+  std::vector<FeatureResult> results;
+  EXPECT_EQ(session.run(songs, results, 0), -1);
+
+  const int expectedSeconds[] = {240, 20, 30};
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(std::string(results[i].md5), hashOf(files[i])) << i;
+    EXPECT_EQ(results[i].hasFeatures, 1) << i;
+    EXPECT_EQ(results[i].known, 0) << i;
+    EXPECT_EQ(results[i].mediaSeconds, expectedSeconds[i]) << i;
+    const float* f = results[i].features;
+    EXPECT_TRUE(std::all_of(f, f + 72, [](float v) { return std::isfinite(v); })) << i;
+    EXPECT_TRUE(std::any_of(f, f + 72, [](float v) { return v != 0.0f; })) << i;
+  }
+  // Different songs, different features.
+  EXPECT_NE(std::memcmp(results[1].features, results[2].features, 288), 0);
+
+  // Lookups on the hash worker's thread, progress on the caller's.
+  EXPECT_EQ(recorder.lookups.size(), files.size());
+  ASSERT_EQ(recorder.lookupThreads.size(), 1u);
+  EXPECT_NE(*recorder.lookupThreads.begin(), std::this_thread::get_id());
+  ASSERT_EQ(recorder.progressThreads.size(), 1u);
+  EXPECT_EQ(*recorder.progressThreads.begin(), std::this_thread::get_id());
+
+  ASSERT_GE(recorder.reports.size(), 3u);
+  const Report& last = recorder.reports.back();
+  EXPECT_EQ(last.text, "Step Processing Complete");
+  EXPECT_EQ(last.current, 3);
+  EXPECT_EQ(last.total, 3);
+  EXPECT_EQ(last.hashed, 3);
+  EXPECT_EQ(last.skipped, 0);
+  EXPECT_EQ(last.analysed, 3);
+  EXPECT_EQ(last.pending, 0);
+}
+
+TEST_F(Pipeline, KnownSongsAreNeitherDownloadedNorAnalysed) {
+  Recorder recorder;
+  recorder.knowAll = true;
+  Session session(module_, recorder);
+  SongList songs;
+  songs.add(audioFile("tone1k_20s.wav"));
+  songs.add(audioFile("marker65_240s.m4a"));
+  std::vector<FeatureResult> results;
+  EXPECT_EQ(session.run(songs, results, 3), -1);  // no exchange was made
+  for (const auto& r : results) {
+    EXPECT_EQ(std::string(r.md5).size(), 32u);
+    EXPECT_EQ(r.hasFeatures, 1);
+    EXPECT_EQ(r.known, 1);
+    EXPECT_EQ(r.mediaSeconds, 0);  // never decoded
+  }
+  const Report& last = recorder.reports.back();
+  EXPECT_EQ(last.text, "Step Processing Complete");
+  EXPECT_EQ(last.skipped, 2);
+  EXPECT_EQ(last.analysed, 0);
+}
+
+TEST_F(Pipeline, SongsWithoutHashAreSkippedAndUnreadableSongsKeepNoFeatures) {
+  TempDir dir;
+  fs::copy_file(audioFile("tone1k_20s.wav"), dir.path() / "song.flac");
+  Recorder recorder;
+  Session session(module_, recorder);
+  SongList songs;
+  songs.add(dir.file("song.flac"));           // no hash: skipped, never looked up
+  songs.add(dir.file("missing.mp3"));         // cannot be opened: no hash either
+  songs.addNullPath();                        // no path: no hash
+  songs.add(audioFile("garbage.mp3"));        // hashed, but no decoder reads it
+  songs.add(audioFile("not_audio.wav"));      // hashed, but no decoder reads it
+  songs.add(audioFile("tone1k_20s.wav"));     // fine
+  std::vector<FeatureResult> results;
+  // The community exchange is unavailable: the call reports its failure.
+  EXPECT_EQ(session.run(songs, results, 3), ZARVELL_E_FAIL);
+
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_STREQ(results[i].md5, "") << i;
+    EXPECT_EQ(results[i].hasFeatures, 0) << i;
+  }
+  for (int i = 3; i < 5; ++i) {
+    EXPECT_EQ(std::string(results[i].md5).size(), 32u) << i;
+    EXPECT_EQ(results[i].hasFeatures, 0) << i;
+    EXPECT_EQ(results[i].mediaSeconds, 0) << i;
+  }
+  EXPECT_EQ(results[5].hasFeatures, 1);
+  EXPECT_EQ(results[5].mediaSeconds, 20);
+  EXPECT_EQ(recorder.lookups.size(), 3u);
+  const Report& last = recorder.reports.back();
+  EXPECT_EQ(last.text, "Step Processing Complete");
+  EXPECT_EQ(last.hashed, 6);
+  EXPECT_EQ(last.skipped, 3);
+  EXPECT_EQ(last.analysed, 3);
+  EXPECT_EQ(last.current, 6);
+}
+
+TEST_F(Pipeline, CancelAtTheFirstReportTouchesNoRecord) {
+  Recorder recorder;
+  recorder.cancelAtReport = 0;
+  Session session(module_, recorder);
+  SongList songs;
+  songs.add(audioFile("tone1k_20s.wav"));
+  songs.add(audioFile("tone1k_20s.mp3"));
+  auto& items = songs.items();
+  std::vector<FeatureResult> results(2);
+  std::memset(results.data(), 0xAB, results.size() * sizeof(FeatureResult));
+  const std::vector<FeatureResult> before = results;
+  EXPECT_EQ(module_.getFeatures(session.handle(), items.data(), 2, results.data(), 3),
+            ZARVELL_E_ABORT);
+  EXPECT_EQ(std::memcmp(results.data(), before.data(), results.size() * sizeof(FeatureResult)),
+            0);
+  EXPECT_EQ(recorder.reports.size(), 1u);
+  EXPECT_TRUE(recorder.lookups.empty());
+  // That cancel did not stick to the context: the next call runs normally.
+  recorder.cancelAtReport = -1;
+  EXPECT_EQ(session.run(songs, results, 0), -1);
+  EXPECT_EQ(results[0].hasFeatures, 1);
+}
+
+TEST_F(Pipeline, CancelMidRunLetsTheWorkersFinishAndSticksToTheContext) {
+  Recorder recorder;
+  recorder.cancelAtReport = 1;  // the first distribution report, after one chunk of 25
+  Session session(module_, recorder);
+  SongList songs;
+  for (int i = 0; i < 60; ++i) songs.add(audioFile("silence_30s.wav"));
+  std::vector<FeatureResult> results;
+  EXPECT_EQ(session.run(songs, results, 3), ZARVELL_E_ABORT);
+
+  // The hash stage still hashed every song; the analysis stage finished what was queued.
+  const std::string hash = hashOf(audioFile("silence_30s.wav"));
+  int analysed = 0;
+  for (const auto& r : results) {
+    EXPECT_EQ(std::string(r.md5), hash);
+    analysed += r.hasFeatures;
+  }
+  EXPECT_EQ(analysed, 25);
+  EXPECT_EQ(recorder.lookups.size(), 60u);
+  for (const auto& report : recorder.reports) EXPECT_NE(report.text, "Step Processing Complete");
+
+  // A later call on the same context is cancelled too, after its first report.
+  recorder.reports.clear();
+  recorder.cancelAtReport = -1;
+  SongList more;
+  more.add(audioFile("tone1k_20s.wav"));
+  EXPECT_EQ(session.run(more, results, 0), ZARVELL_E_ABORT);
+  ASSERT_EQ(recorder.reports.size(), 1u);
+  EXPECT_EQ(recorder.reports[0].text, "Scanning Database");
+  EXPECT_EQ(std::string(results[0].md5), hashOf(audioFile("tone1k_20s.wav")));
+  EXPECT_EQ(results[0].hasFeatures, 0);
+}
+
+TEST_F(Pipeline, ReportsChunksOfTwentyFiveAndNamesTheSongsInAnalysis) {
+  Recorder recorder;
+  Session session(module_, recorder);
+  SongList songs;
+  for (int i = 0; i < 30; ++i) songs.add(audioFile("silence_30s.wav"));
+  std::vector<FeatureResult> results;
+  EXPECT_EQ(session.run(songs, results, 0), -1);
+
+  std::vector<std::string> percents;
+  int fileNameReports = 0;
+  for (const auto& r : recorder.reports) {
+    EXPECT_EQ(r.total, 30);
+    EXPECT_GE(r.pending, 0);
+    if (r.text.rfind("Scanning Database (", 0) == 0) percents.push_back(r.text);
+    if (r.text == "silence_30s.wav") {
+      ++fileNameReports;
+      EXPECT_GT(r.current, 0);
+      EXPECT_LT(r.current, 30);
+    }
+  }
+  // Every song is taken in two chunks (25 + 5): the last distribution report says 100 %.
+  ASSERT_FALSE(percents.empty());
+  EXPECT_EQ(percents.back(), "Scanning Database (100%)");
+  EXPECT_GT(fileNameReports, 0);
+  EXPECT_EQ(recorder.reports.back().current, 30);
+  for (const auto& r : results) EXPECT_EQ(r.hasFeatures, 1);
+}
+
+}  // namespace
+}  // namespace sonalyx::test
