@@ -6,5 +6,6 @@ if(TARGET qorn_features)
       ${CMAKE_CURRENT_LIST_DIR}/normaliser_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/feature_manager_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/feature_xml_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/feature_xml_expat_test.cpp
     LIBS qorn_features)
 endif()

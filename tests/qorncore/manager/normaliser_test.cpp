@@ -193,3 +193,23 @@ TEST(NormaliserTable, ScrambledSectionHidesNamesAndValues) {
   // Every scrambled name starts with the drawn letter.
   EXPECT_NE(text.find("<normf q"), std::string::npos);
 }
+
+// The scrambled form of one element, worked out independently of this code: a file
+// written by an earlier build must stay readable.
+TEST(NormaliserScramble, KnownElement) {
+  Normaliser n("Mean_Acc1298_Mean_Mem40_MFCC_0", NormaliserType::Normal,
+               {-72.5f, 8.25f, -81, -77.5f, -74, -72.5f, -70, -67.25f, -63.5f});
+  const std::string expected =
+      "qugvi=\"izy3NR1rVFfJVVBhM2_hP5iz3Cy7lw\" qDHBy=\"ssyojl\" qOFEM=\"jrphu\" "
+      "q22snv0=\"RHNL\" qjvvu.w=\"y40\" qx666G=\"TbeRe\" qAMMNYN=\"3BB\" qOFHHGK=\"jrphu\" "
+      "q0CCGJD=\"HPL\" qjvv_2=\"y26w3_\" qx66CI7=\"TaaRe\"";
+  EXPECT_EQ(scrambledAttributesText(n, 3, [] { return 'q'; }), expected);
+
+  AttributeList scrambled = {{"qugvi", "izy3NR1rVFfJVVBhM2_hP5iz3Cy7lw"}, {"qDHBy", "ssyojl"},
+                             {"qOFEM", "jrphu"}, {"q22snv0", "RHNL"}};
+  AttributeList plain = unscrambleAttributes(scrambled, 3);
+  EXPECT_EQ(plain[0], (std::pair<std::string, std::string>("scrambled",
+                                                            "Mean_Acc1298_Mean_Mem40_MFCC_0")));
+  EXPECT_EQ(plain[1], (std::pair<std::string, std::string>("type", "normal")));
+  EXPECT_EQ(plain[3], (std::pair<std::string, std::string>("stddev", "8.25")));
+}
