@@ -1,0 +1,286 @@
+// Pradix.so decodes real encoded files (made by the audio_fixtures target) through a real
+// GStreamer pipeline. The module is loaded from the program folder as Sonalyx loads it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DecodedAudio.h"
+#include "pradix/Pradix.h"
+#include "zarvell/module.h"
+
+namespace {
+
+using namespace decodertest;
+
+struct Decoded {
+  int32_t status = 1;
+  int32_t count = -1;
+  int32_t media = -1;
+  std::vector<int16_t> samples;
+};
+
+class PradixTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    module_ = new zarvell::Module(zarvell::Module::load(PRADIX_MODULE_NAME));
+    ASSERT_TRUE(*module_) << module_->error();
+    extract_ = module_->entry<PradixExtractAudioDSFn>(PRADIX_EXTRACT_AUDIO_DS);
+    ASSERT_NE(extract_, nullptr);
+  }
+  static void TearDownTestSuite() {
+    delete module_;
+    module_ = nullptr;
+  }
+
+  // Sonalyx's call: start 60, length 90, time-out 15 s, into a buffer with a guard zone.
+  static Decoded decode(const std::string& path, int32_t start = 60, int32_t length = 90,
+                        int32_t capacity = kCapacity, int32_t timeoutMs = 15000) {
+    Decoded d;
+    d.samples.assign(static_cast<size_t>(std::max(capacity, 0)) + 4096, kGuard);
+    const std::u16string wide = u16(path);
+    d.status = extract_(wide.c_str(), d.samples.data(), capacity, start, length, timeoutMs,
+                        &d.count, &d.media);
+    return d;
+  }
+
+  static void expectGuardIntact(const Decoded& d, int32_t capacity) {
+    for (size_t i = static_cast<size_t>(capacity); i < d.samples.size(); ++i) {
+      ASSERT_EQ(d.samples[i], kGuard) << "written past the capacity at " << i;
+    }
+  }
+
+  static zarvell::Module* module_;
+  static PradixExtractAudioDSFn extract_;
+};
+
+zarvell::Module* PradixTest::module_ = nullptr;
+PradixExtractAudioDSFn PradixTest::extract_ = nullptr;
+
+TEST_F(PradixTest, MarkerAt65SecondsIsFiveSecondsIntoTheWindowInEveryFormat) {
+  for (const char* name : {"marker65_240s.mp3", "marker65_240s_id3.mp3", "marker65_240s.m4a",
+                           "marker65_240s.wav", "marker65_240s.wma"}) {
+    SCOPED_TRACE(name);
+    const Decoded d = decode(fixture(name));
+    ASSERT_EQ(d.status, ZARVELL_S_OK);
+    EXPECT_EQ(d.count, kCapacity);  // the 90 s window is cut by the 30 s buffer
+    EXPECT_EQ(d.media, 240);
+    const auto onset = firstOnsetSeconds(d.samples, d.count);
+    ASSERT_TRUE(onset.has_value());
+    std::printf("[ marker   ] %-24s onset %.4f s (offset %+.1f ms)\n", name, *onset,
+                (*onset - 5.0) * 1000.0);
+    EXPECT_NEAR(*onset, 5.0, 0.010);
+    expectGuardIntact(d, kCapacity);
+  }
+}
+
+// Short songs: the end is cut to the duration and the start moves back by as much.
+TEST_F(PradixTest, WindowMovesBackForShortSongs) {
+  constexpr int32_t kLarge = 100 * kRate;  // room for the whole window
+  struct Case {
+    const char* name;
+    int32_t capacity;
+    int32_t media;
+    double onset;    // first burst, seconds into the window
+    double seconds;  // expected window length
+    // An MP3 stream is a whole number of frames, so its duration runs up to one frame past
+    // the song and the moved start lands up to that much later.
+    double tolerance;
+  };
+  const Case cases[] = {
+      // 100 s: 60..150 becomes 10..100; the bursts at 15 and 65 s land at 5 and 55 s.
+      {"marker_100s.wav", kLarge, 100, 5.0, 90.0, 0.010},
+      {"marker_100s.mp3", kLarge, 100, 5.0, 90.0, 0.027},
+      // 50 s: start 60 - 100 clamps to 0, end 50; the burst at 25 s stays at 25 s.
+      {"marker_50s.wav", kLarge, 50, 25.0, 50.0, 0.010},
+      {"marker_50s.mp3", kLarge, 50, 25.0, 50.0, 0.010},
+      // The same with Sonalyx's buffer: 30 s from the moved start.
+      {"marker_100s.mp3", kCapacity, 100, 5.0, 30.0, 0.027},
+      {"marker_50s.mp3", kCapacity, 50, 25.0, 30.0, 0.010},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " capacity " + std::to_string(c.capacity));
+    const Decoded d = decode(fixture(c.name), 60, 90, c.capacity);
+    ASSERT_EQ(d.status, ZARVELL_S_OK);
+    EXPECT_EQ(d.media, c.media);
+    EXPECT_NEAR(d.count, c.seconds * kRate, kRate / 20);
+    const auto onset = firstOnsetSeconds(d.samples, d.count);
+    ASSERT_TRUE(onset.has_value());
+    std::printf("[ window   ] %-16s capacity %7d: onset %.4f s (expected %.1f), %d samples\n",
+                c.name, c.capacity, *onset, c.onset, d.count);
+    EXPECT_NEAR(*onset, c.onset, c.tolerance);
+    if (c.seconds > 60) {  // the second burst, at 65 s of the song, 55 s into the window
+      const auto second =
+          firstOnsetSeconds(std::vector<int16_t>(d.samples.begin() + 50 * kRate, d.samples.end()),
+                            d.count - 50 * kRate);
+      ASSERT_TRUE(second.has_value());
+      EXPECT_NEAR(50.0 + *second, 55.0, c.tolerance);
+    }
+    expectGuardIntact(d, c.capacity);
+  }
+}
+
+TEST_F(PradixTest, SongShorterThanTheWindowGivesAllOfItself) {
+  for (const char* name :
+       {"tone1k_20s.mp3", "tone1k_20s.m4a", "tone1k_20s.wav", "tone1k_20s.wma"}) {
+    SCOPED_TRACE(name);
+    const Decoded d = decode(fixture(name));
+    ASSERT_EQ(d.status, ZARVELL_S_OK);
+    EXPECT_EQ(d.media, 20);
+    EXPECT_LT(d.count, kCapacity);
+    EXPECT_NEAR(d.count, 20 * kRate, kRate / 20);
+    EXPECT_GT(peak(d.samples, 0, kRate / 10), 8000);
+  }
+}
+
+TEST_F(PradixTest, OutputIsMonoSixteenBitAt22050Hz) {
+  struct Case {
+    const char* name;
+    double hz;
+  };
+  for (const Case& c : {Case{"tone1k_20s.wav", 1000.0}, Case{"tone4k_100s.mp3", 4000.0},
+                        Case{"tone4k_100s.m4a", 4000.0}, Case{"tone4k_100s.wma", 4000.0}}) {
+    SCOPED_TRACE(c.name);
+    const Decoded d = decode(fixture(c.name));
+    ASSERT_EQ(d.status, ZARVELL_S_OK);
+    ASSERT_GT(d.count, kRate);
+    EXPECT_NEAR(toneFrequency(d.samples, d.count), c.hz, c.hz * 0.005);
+    const int p = peak(d.samples, kRate / 2, d.count - kRate / 2);
+    EXPECT_GT(p, 32768 * 0.3);
+    EXPECT_LT(p, 32768 * 0.8);
+  }
+}
+
+TEST_F(PradixTest, NeverWritesMoreThanTheCapacity) {
+  for (int32_t capacity : {1, 1000, 22050, 300000}) {
+    SCOPED_TRACE(capacity);
+    const Decoded d = decode(fixture("marker65_240s.mp3"), 60, 90, capacity);
+    ASSERT_EQ(d.status, ZARVELL_S_OK);
+    EXPECT_EQ(d.count, capacity);
+    expectGuardIntact(d, capacity);
+  }
+}
+
+TEST_F(PradixTest, ProtectedFilesAreRefusedInAnyCase) {
+  ScratchDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  for (const char* as : {"song.m4p", "SONG.M4P", "Song.M4p", "song.m4P", "x.m4p.m4a"}) {
+    SCOPED_TRACE(as);
+    const Decoded d = decode(dir.copy("protected.m4p", as));
+    EXPECT_EQ(d.status, ZARVELL_E_FAIL);
+    EXPECT_EQ(d.count, 0);
+    expectGuardIntact(d, 0);
+  }
+  EXPECT_EQ(decode(dir.copy("protected.m4p", "song.m4a")).status, ZARVELL_S_OK);
+}
+
+TEST_F(PradixTest, BrokenInputFailsWithoutSamples) {
+  ScratchDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string fifo = dir.path() + "/pipe.mp3";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::vector<std::string> paths = {fifo, dir.path(), dir.path() + "/missing.mp3"};
+  for (const char* name : {"empty.mp3", "not_audio.wav", "garbage.mp3", "garbage.m4a",
+                           "garbage.wma", "truncated_240s.m4a", "video_only.mp4"}) {
+    paths.push_back(fixture(name));
+  }
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    // A short time-out keeps the suite fast: GStreamer's decodebin sometimes swallows the
+    // demuxer's error for an MP4 without its index, and then only the time-out ends the call.
+    const auto before = std::chrono::steady_clock::now();
+    const Decoded d = decode(path, 60, 90, kCapacity, 2000);
+    EXPECT_TRUE(d.status == ZARVELL_E_FAIL || d.status == ZARVELL_E_ABORT) << d.status;
+    EXPECT_EQ(d.count, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(4000));
+  }
+}
+
+// Files cut short are as long as the data that is really there, whatever their headers
+// claim: the window moves back onto it.
+TEST_F(PradixTest, TruncatedFilesGiveTheDataThatIsThere) {
+  struct Case {
+    const char* name;
+    int32_t media;
+    double seconds;
+  };
+  for (const Case& c : {Case{"truncated_240s.wav", 1, 1.0}, Case{"truncated_240s.mp3", 8, 8.1}}) {
+    SCOPED_TRACE(c.name);
+    const Decoded d = decode(fixture(c.name));
+    ASSERT_EQ(d.status, ZARVELL_S_OK);
+    EXPECT_EQ(d.media, c.media);
+    EXPECT_NEAR(d.count, c.seconds * kRate, kRate / 10);
+  }
+}
+
+TEST_F(PradixTest, CorruptMiddleKeepsTheContract) {
+  const Decoded d = decode(fixture("corrupt_middle_240s.mp3"));
+  if (d.status == ZARVELL_S_OK) {
+    EXPECT_GT(d.count, 0);
+  }
+  EXPECT_LE(d.count, kCapacity);
+  expectGuardIntact(d, kCapacity);
+  const Decoded after = decode(fixture("corrupt_middle_240s.mp3"), 80, 30);
+  EXPECT_EQ(after.status, ZARVELL_S_OK);
+  EXPECT_EQ(after.count, kCapacity);
+}
+
+// The time-out bounds the whole call: a decode that cannot finish in time ends with E_ABORT
+// shortly after it, and the buffer is no longer written once the call has returned.
+TEST_F(PradixTest, TimeOutAbortsTheDecode) {
+  for (int32_t timeout : {0, 1}) {
+    SCOPED_TRACE(timeout);
+    const auto before = std::chrono::steady_clock::now();
+    Decoded d = decode(fixture("tone4k_240s.mp3"), 60, 90, kCapacity, timeout);
+    const auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_EQ(d.status, ZARVELL_E_ABORT);
+    EXPECT_LE(d.count, kCapacity);
+    EXPECT_LT(took, std::chrono::seconds(5));
+    const std::vector<int16_t> snapshot = d.samples;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(snapshot, d.samples);
+  }
+}
+
+TEST_F(PradixTest, InvalidArgumentsAreRefused) {
+  std::vector<int16_t> buffer(16, kGuard);
+  int32_t count = -1, media = -1;
+  EXPECT_EQ(extract_(nullptr, buffer.data(), 16, 60, 90, 15000, &count, &media), ZARVELL_E_FAIL);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(media, 0);
+  EXPECT_EQ(extract_(u"", buffer.data(), 16, 60, 90, 15000, &count, &media), ZARVELL_E_FAIL);
+  const std::u16string path = u16(fixture("tone1k_20s.mp3"));
+  struct Case {
+    int16_t* buffer;
+    int32_t capacity, start, length, timeout;
+  };
+  for (const Case& c :
+       {Case{nullptr, 16, 60, 90, 15000}, Case{buffer.data(), 0, 60, 90, 15000},
+        Case{buffer.data(), -1, 60, 90, 15000}, Case{buffer.data(), 16, -1, 90, 15000},
+        Case{buffer.data(), 16, 60, 0, 15000}, Case{buffer.data(), 16, 60, 90, -1}}) {
+    EXPECT_EQ(
+        extract_(path.c_str(), c.buffer, c.capacity, c.start, c.length, c.timeout, &count, &media),
+        ZARVELL_E_INVALIDARG);
+    EXPECT_EQ(count, 0);
+  }
+  for (int16_t s : buffer) EXPECT_EQ(s, kGuard);
+  // The out values are optional.
+  EXPECT_EQ(extract_(path.c_str(), buffer.data(), 16, 0, 90, 15000, nullptr, nullptr),
+            ZARVELL_S_OK);
+}
+
+TEST_F(PradixTest, NonAsciiPathsDecode) {
+  ScratchDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string path =
+      dir.copy("tone1k_20s.mp3", "Bj\xC3\xB6rk \xE2\x80\x93 J\xC3\xB3ga \xE6\x97\xA5.mp3");
+  const Decoded d = decode(path);
+  EXPECT_EQ(d.status, ZARVELL_S_OK);
+  EXPECT_EQ(d.media, 20);
+}
+
+}  // namespace
