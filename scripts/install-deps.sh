@@ -15,6 +15,7 @@ packages=(
   ffmpeg libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  gstreamer1.0-plugins-ugly  # asfdemux: WMA through the GStreamer decoder
   libfftw3-dev libssl-dev libcurl4-openssl-dev
 )
 
