@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Lookup mode changes nothing.
   const std::size_t normalisers = normaliserTable().size();
   FeatureXmlReader lookup(nullptr, nullptr);
-  lookup.setLookup(manager.recordCount() > 0 ? manager.md5At(0) : "0123456789abcdef0123456789abcdef");
+  lookup.setLookup(manager.recordCount() > 0 ? manager.md5At(0)
+                                             : "0123456789abcdef0123456789abcdef");
   lookup.parseBuffer(document, "fuzz.xml");
   FUZZ_CHECK(normaliserTable().size() == normalisers);
 

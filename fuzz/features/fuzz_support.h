@@ -21,13 +21,12 @@ inline const std::string& scratchFolder() {
   return folder;
 }
 
-#define FUZZ_CHECK(condition)                                                    \
-  do {                                                                           \
-    if (!(condition)) {                                                          \
-      std::fprintf(stderr, "invariant broken: %s (%s:%d)\n", #condition, __FILE__, \
-                   __LINE__);                                                    \
-      __builtin_trap();                                                          \
-    }                                                                            \
+#define FUZZ_CHECK(condition)                                                                 \
+  do {                                                                                        \
+    if (!(condition)) {                                                                       \
+      std::fprintf(stderr, "invariant broken: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
+      __builtin_trap();                                                                       \
+    }                                                                                         \
   } while (0)
 
 }  // namespace featurefuzz

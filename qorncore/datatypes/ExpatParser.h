@@ -103,7 +103,7 @@ class ExpatParser {
   void install();
   XmlStatus finish(int expatStatus);
 
-  struct Callbacks;  // the C trampolines (ExpatParser.cpp)
+  struct Callbacks;         // the C trampolines (ExpatParser.cpp)
   void* parser_ = nullptr;  // XML_Parser
   XmlHandler* handler_;
   const char* encoding_;

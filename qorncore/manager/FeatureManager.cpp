@@ -130,9 +130,8 @@ std::string FeatureManager::md5At(std::size_t index) const {
 }
 
 std::size_t FeatureManager::featureSetCount() const {
-  return static_cast<std::size_t>(std::count_if(held_.begin(), held_.end(), [](Held h) {
-    return h == Held::InBytes || h == Held::InSet;
-  }));
+  return static_cast<std::size_t>(std::count_if(
+      held_.begin(), held_.end(), [](Held h) { return h == Held::InBytes || h == Held::InSet; }));
 }
 
 void FeatureManager::ensureRead() {
@@ -201,13 +200,14 @@ int FeatureManager::readWithValues(std::FILE* file, const std::string& path) {
     std::memcpy(&first, record + kMd5Size + 2, sizeof first);
     const bool good = first == 30.0f;
     if (!good) {
-      QORN_LOG(Error, kSource,
-               "mbff parse error for " + std::to_string(r) + " " +
-                   std::string(key.data(), kMd5Size));
+      QORN_LOG(
+          Error, kSource,
+          "mbff parse error for " + std::to_string(r) + " " + std::string(key.data(), kMd5Size));
     }
     addRecord(key, good ? Held::InBytes : Held::Bad, nullptr);
   }
-  if ((size - kHeaderSize) % kRecordSize != 0) logPartialRecord((size - kHeaderSize) % kRecordSize, path);
+  if ((size - kHeaderSize) % kRecordSize != 0)
+    logPartialRecord((size - kHeaderSize) % kRecordSize, path);
   bytes_ = std::move(bytes);
   byteCount_ = size;
   return kOk;
@@ -258,8 +258,10 @@ const unsigned char* FeatureManager::recordBytes(std::size_t index) const {
 const FeatureSet* FeatureManager::loadRecord(std::size_t index) {
   if (index >= held_.size()) return nullptr;
   switch (held_[index]) {
-    case Held::InSet: return sets_[index].get();
-    case Held::Bad: return nullptr;
+    case Held::InSet:
+      return sets_[index].get();
+    case Held::Bad:
+      return nullptr;
     case Held::InBytes: {
       auto set = std::make_unique<FeatureSet>();
       const unsigned char* record = recordBytes(index);
@@ -273,7 +275,8 @@ const FeatureSet* FeatureManager::loadRecord(std::size_t index) {
       held_[index] = Held::InSet;
       return sets_[index].get();
     }
-    case Held::NotRead: break;
+    case Held::NotRead:
+      break;
   }
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(storePath_.c_str(), "rb"));
   if (!file) {
@@ -431,8 +434,7 @@ int FeatureManager::openForAppend() {
 int FeatureManager::append(const std::string& md5, const FeatureSet& set) {
   auto key = keyOf(md5);
   // Only raw values belong in the store.
-  if (!key || set.values().size() != static_cast<std::size_t>(kFeatureCount) ||
-      set.normalised()) {
+  if (!key || set.values().size() != static_cast<std::size_t>(kFeatureCount) || set.normalised()) {
     QORN_LOG(Error, kSource, "refusing to store a malformed feature record for " + md5);
     return kBadRecord;
   }

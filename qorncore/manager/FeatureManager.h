@@ -140,7 +140,7 @@ class FeatureManager {
   std::size_t distinct_ = 0;                       // md5s in the index
   std::unique_ptr<unsigned char[]> bytes_;         // the store as read with values
   std::size_t byteCount_ = 0;
-  std::unique_ptr<std::FILE, FileCloser> out_;     // append stream, opened once
+  std::unique_ptr<std::FILE, FileCloser> out_;  // append stream, opened once
   bool read_ = false;
   bool readWithValues_ = false;
   std::string xmlVersion_ = "1.0";

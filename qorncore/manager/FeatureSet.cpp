@@ -19,15 +19,15 @@ constexpr float kUndefined = std::numeric_limits<float>::quiet_NaN();
 
 // The sixteen per-frame descriptors of each timbre block, long and short.
 constexpr const char* kBlockLong[16] = {
-    "Centroid", "Rolloff", "Flux",    "MFCC_0",  "MFCC_1",  "MFCC_2",  "MFCC_3",  "MFCC_4",
-    "MFCC_5",   "MFCC_6",  "MFCC_7",  "MFCC_8",  "MFCC_9",  "MFCC_10", "MFCC_11", "MFCC_12"};
+    "Centroid", "Rolloff", "Flux",   "MFCC_0", "MFCC_1", "MFCC_2",  "MFCC_3",  "MFCC_4",
+    "MFCC_5",   "MFCC_6",  "MFCC_7", "MFCC_8", "MFCC_9", "MFCC_10", "MFCC_11", "MFCC_12"};
 constexpr const char* kBlockShort[16] = {
     "C",      "R",      "F",      "MFCC_0", "MFCC_1", "MFCC_2",  "MFCC_3",  "MFCC_4",
     "MFCC_5", "MFCC_6", "MFCC_7", "MFCC_8", "MFCC_9", "MFCC_10", "MFCC_11", "MFCC_12"};
 constexpr const char* kPrefixLong[4] = {"Mean_Acc1298_Mean_Mem40_", "Mean_Acc1298_Std_Mem40_",
                                         "Std_Acc1298_Mean_Mem40_", "Std_Acc1298_Std_Mem40_"};
 constexpr const char* kPrefixShort[4] = {"M_M_", "M_S_", "S_M_", "S_S_"};
-constexpr const char* kBeatLong[8] = {"BH_LowPeakAmp",  "BH_LowPeakBPM", "BH_HighPeakAmp",
+constexpr const char* kBeatLong[8] = {"BH_LowPeakAmp",  "BH_LowPeakBPM",   "BH_HighPeakAmp",
                                       "BH_HighPeakBPM", "BH_HighLowRatio", "BHSUM1",
                                       "BHSUM2",         "BHSUM3"};
 constexpr const char* kBeatShort[8] = {"LowAmp",  "LowBPM", "HighAmp", "HighBPM",
@@ -116,8 +116,7 @@ int featureNameIndex(std::string_view longName) {
 std::string floatText(float value) {
   if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
   char buffer[32];
-  auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
   return std::string(buffer, result.ptr);
 }
 
@@ -167,20 +166,37 @@ std::string xmlAttributeText(std::string_view text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\t': out += "&#9;"; break;
-      case '\n': out += "&#10;"; break;
-      case '\r': out += "&#13;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\t':
+        out += "&#9;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
 }
 
-FeatureSet::FeatureSet(std::vector<float> values) { setValues(std::move(values)); }
+FeatureSet::FeatureSet(std::vector<float> values) {
+  setValues(std::move(values));
+}
 
 void FeatureSet::setValues(std::vector<float> values) {
   values_ = std::move(values);
@@ -222,7 +238,9 @@ void FeatureSet::updateValidity() {
   }
 }
 
-int FeatureSet::normalise() { return normalise(normaliserTable()); }
+int FeatureSet::normalise() {
+  return normalise(normaliserTable());
+}
 
 int FeatureSet::normalise(const NormaliserTable& table) {
   if (normalised_) return 1;
@@ -287,7 +305,8 @@ bool FeatureSet::readBinaryBody(const unsigned char* body, std::size_t size) {
   // body + 6 holds the window end (60.0), which is not used.
   std::vector<float> values(static_cast<std::size_t>(kFeatureCount));
   const unsigned char* p = body + 10;
-  for (int i = 0; i < kFeatureCount; ++i, p += 4) values[static_cast<std::size_t>(i)] = readFloatLE(p);
+  for (int i = 0; i < kFeatureCount; ++i, p += 4)
+    values[static_cast<std::size_t>(i)] = readFloatLE(p);
   setValues(std::move(values));
   return true;
 }

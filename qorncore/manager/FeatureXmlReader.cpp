@@ -52,7 +52,9 @@ AttributeList toList(const XmlAttributes& attributes) {
 FeatureXmlReader::FeatureXmlReader(FeatureManager* store, NormaliserTable* table)
     : store_(store), table_(table), parser_(*this) {}
 
-void FeatureXmlReader::setLookup(std::string md5) { lookup_ = lowerAscii(md5); }
+void FeatureXmlReader::setLookup(std::string md5) {
+  lookup_ = lowerAscii(md5);
+}
 
 bool FeatureXmlReader::parseFile(const std::string& path) {
   openFailed_ = false;
@@ -79,8 +81,8 @@ bool FeatureXmlReader::finish(XmlStatus status, const std::string& name) {
       return true;
     case XmlStatus::ParseError:
       QORN_LOG(Error, kSource,
-               "Parse in error " + name + " at line " + std::to_string(parser_.line()) +
-                   " pos " + std::to_string(parser_.column()) + " " + parser_.errorText());
+               "Parse in error " + name + " at line " + std::to_string(parser_.line()) + " pos " +
+                   std::to_string(parser_.column()) + " " + parser_.errorText());
       break;
     case XmlStatus::OpenFailed:
     case XmlStatus::ReadFailed:

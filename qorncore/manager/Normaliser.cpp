@@ -39,9 +39,12 @@ const std::array<const char*, Normaliser::kStatCount>& Normaliser::statNames() {
 
 const char* Normaliser::typeName(NormaliserType type) {
   switch (type) {
-    case NormaliserType::Normal: return "normal";
-    case NormaliserType::Lognormal: return "lognormal";
-    case NormaliserType::Quantile: break;
+    case NormaliserType::Normal:
+      return "normal";
+    case NormaliserType::Lognormal:
+      return "lognormal";
+    case NormaliserType::Quantile:
+      break;
   }
   return "unknown";
 }
@@ -61,8 +64,10 @@ Normaliser Normaliser::fromAttributes(const AttributeList& attributes) {
   Normaliser n;
   if (auto it = byName.find("name"); it != byName.end()) n.featureName_ = it->second;
   if (auto it = byName.find("type"); it != byName.end()) {
-    if (it->second == "normal") n.type_ = NormaliserType::Normal;
-    else if (it->second == "lognormal") n.type_ = NormaliserType::Lognormal;
+    if (it->second == "normal")
+      n.type_ = NormaliserType::Normal;
+    else if (it->second == "lognormal")
+      n.type_ = NormaliserType::Lognormal;
   }
   for (int s = 0; s < kStatCount; ++s) {
     auto it = byName.find(statNames()[static_cast<std::size_t>(s)]);

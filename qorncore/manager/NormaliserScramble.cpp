@@ -8,8 +8,7 @@ namespace qorn {
 namespace {
 
 constexpr int kAlphabetSize = 65;
-constexpr char kAlphabet[] =
-    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz_-.";
+constexpr char kAlphabet[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz_-.";
 static_assert(sizeof kAlphabet == kAlphabetSize + 1);
 
 int alphabetIndex(char c) {
@@ -50,9 +49,13 @@ int featureNameKey(int position) {
   return kValueKeys[static_cast<std::size_t>(p % 5)] + p;
 }
 
-std::string scrambleText(std::string_view text, int key) { return transform(text, key, +1); }
+std::string scrambleText(std::string_view text, int key) {
+  return transform(text, key, +1);
+}
 
-std::string unscrambleText(std::string_view text, int key) { return transform(text, key, -1); }
+std::string unscrambleText(std::string_view text, int key) {
+  return transform(text, key, -1);
+}
 
 AttributeList unscrambleAttributes(const AttributeList& scrambled, int position) {
   AttributeList plain;

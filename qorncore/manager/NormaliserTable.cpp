@@ -63,8 +63,12 @@ NormaliserTable& normaliserTable() {
   return table;
 }
 
-std::string normaliserFilePath() { return zarvell::findDataFile("networks/normf.xml"); }
+std::string normaliserFilePath() {
+  return zarvell::findDataFile("networks/normf.xml");
+}
 
-bool loadNormaliserTable() { return loadNormaliserTable(normaliserFilePath()); }
+bool loadNormaliserTable() {
+  return loadNormaliserTable(normaliserFilePath());
+}
 
 }  // namespace qorn

@@ -26,7 +26,8 @@ class FeatureStore : public testing::Test {
   }
   std::string goodRecords(int count, int firstSeed = 0) {
     std::string out;
-    for (int i = firstSeed; i < firstSeed + count; ++i) out += rawRecord(md5For(i), sampleValues(i));
+    for (int i = firstSeed; i < firstSeed + count; ++i)
+      out += rawRecord(md5For(i), sampleValues(i));
     return out;
   }
 
@@ -146,7 +147,8 @@ TEST_F(FeatureStore, AppendKeepsWhatIsAlreadyStored) {
   EXPECT_EQ(m.recordCount(), 4u);
   EXPECT_EQ(m.indexOf(md5For(10)), 3);
   EXPECT_EQ(m.indexOf(md5For(2)), 2);
-  EXPECT_EQ(readFile(path_), storeHeader() + goodRecords(3) + rawRecord(md5For(10), sampleValues(10)));
+  EXPECT_EQ(readFile(path_),
+            storeHeader() + goodRecords(3) + rawRecord(md5For(10), sampleValues(10)));
 }
 
 TEST_F(FeatureStore, MalformedAppendsAreRefused) {

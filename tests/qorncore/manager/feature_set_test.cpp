@@ -13,7 +13,11 @@ using namespace qorn;
 using featuretest::LogCapture;
 
 TEST(FeatureNames, LongAndShortTables) {
-  struct Case { int index; const char* longName; const char* shortName; } cases[] = {
+  struct Case {
+    int index;
+    const char* longName;
+    const char* shortName;
+  } cases[] = {
       {0, "Mean_Acc1298_Mean_Mem40_Centroid", "M_M_C"},
       {1, "Mean_Acc1298_Mean_Mem40_Rolloff", "M_M_R"},
       {2, "Mean_Acc1298_Mean_Mem40_Flux", "M_M_F"},
@@ -53,11 +57,13 @@ TEST(FeatureNames, IndexIsPositionPlusOne) {
 }
 
 TEST(FeatureSet, TempoFromBeatFeatures) {
-  struct Case { float high, low; int tempo; } cases[] = {
-      {120, 60, 120}, {200, 60, 200}, {50, 60, 50},       // high in [50, 200]
-      {201, 100, 100}, {49.9f, 51, 51}, {250, 199.5f, 199}, // else low in (50, 200)
-      {201, 50, -1}, {201, 200, -1}, {0, 0, -1},
-      {126.9f, 0, 126},                                     // cut, not rounded
+  struct Case {
+    float high, low;
+    int tempo;
+  } cases[] = {
+      {120, 60, 120},  {200, 60, 200},  {50, 60, 50},        // high in [50, 200]
+      {201, 100, 100}, {49.9f, 51, 51}, {250, 199.5f, 199},  // else low in (50, 200)
+      {201, 50, -1},   {201, 200, -1},  {0, 0, -1},         {126.9f, 0, 126},  // cut, not rounded
   };
   for (const auto& c : cases) {
     std::vector<float> v = featuretest::sampleValues(1);
@@ -158,7 +164,8 @@ TEST(FeatureSet, BinaryBody) {
   EXPECT_EQ(body.substr(2, 12), expectedStart);
 
   FeatureSet back;
-  ASSERT_TRUE(back.readBinaryBody(reinterpret_cast<const unsigned char*>(body.data()), body.size()));
+  ASSERT_TRUE(
+      back.readBinaryBody(reinterpret_cast<const unsigned char*>(body.data()), body.size()));
   EXPECT_EQ(back.values(), set.values());
 
   std::string bad = featuretest::rawRecord(featuretest::md5For(1), set.values(), 31.0f).substr(32);
@@ -168,9 +175,16 @@ TEST(FeatureSet, BinaryBody) {
 }
 
 TEST(FeatureText, FloatsAsStreamsWriteThemInAnyLocale) {
-  struct Case { float value; const char* text; } cases[] = {
-      {0.8f, "0.8"}, {10.0f, "10"}, {-1.5f, "-1.5"}, {1e-05f, "1e-05"},
-      {123456789.0f, "1.23457e+08"}, {0.1234567f, "0.123457"}, {0.0f, "0"}};
+  struct Case {
+    float value;
+    const char* text;
+  } cases[] = {{0.8f, "0.8"},
+               {10.0f, "10"},
+               {-1.5f, "-1.5"},
+               {1e-05f, "1e-05"},
+               {123456789.0f, "1.23457e+08"},
+               {0.1234567f, "0.123457"},
+               {0.0f, "0"}};
   const char* locales[] = {"C", "de_DE.UTF-8", "fr_FR.UTF-8"};
   for (const char* locale : locales) {
     if (std::setlocale(LC_ALL, locale) == nullptr) continue;

@@ -88,7 +88,9 @@ inline void appendFloat(std::string& out, float f) {
   out.append(bytes, 4);
 }
 
-inline std::string storeHeader() { return std::string("MBFFmbinf1.000", 14); }
+inline std::string storeHeader() {
+  return std::string("MBFFmbinf1.000", 14);
+}
 
 // One raw 330-byte record; `first` is the float that must be 30.0 in a good record.
 inline std::string rawRecord(const std::string& md5, const std::vector<float>& values,

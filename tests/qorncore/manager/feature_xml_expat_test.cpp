@@ -49,7 +49,8 @@ TEST(ExpatParser, SameEventsWholeOrByteByByte) {
   Recorder whole;
   ExpatParser p(whole);
   ASSERT_EQ(p.feed(kDocument.data(), kDocument.size(), true), XmlStatus::Done);
-  const std::vector<std::string> expected = {"<a x=1 y=&", "<b", "\"t<xt\"", "/b", "<c", "/c", "/a"};
+  const std::vector<std::string> expected = {"<a x=1 y=&", "<b", "\"t<xt\"", "/b",
+                                             "<c",         "/c", "/a"};
   EXPECT_EQ(whole.events, expected);
 
   Recorder pieces;

@@ -56,7 +56,8 @@ class FeatureXml : public testing::Test {
       ASSERT_EQ(y->values().size(), 72u);
       for (int k = 0; k < kFeatureCount; ++k) {
         // Six significant digits in the text.
-        EXPECT_NEAR(y->values()[k], x->values()[k], 1e-5 * std::max(1.0f, std::abs(x->values()[k])));
+        EXPECT_NEAR(y->values()[k], x->values()[k],
+                    1e-5 * std::max(1.0f, std::abs(x->values()[k])));
       }
       EXPECT_EQ(y->tempo(), x->tempo());
     }
@@ -87,9 +88,10 @@ TEST_F(FeatureXml, WrittenTextLineForLine) {
   EXPECT_EQ(l[0], "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
   EXPECT_EQ(l[1], "<features version=\"1.0\"  >");
   EXPECT_EQ(l[2], "<normalisation version=\"1.0\" s=\"0\" >");
-  EXPECT_EQ(l[3], "<normf name=\"Mean_Acc1298_Mean_Mem40_Centroid\" type=\"normal\" mean=\"0\" "
-                  "stddev=\"2\" q0_125=\"0\" q0_25=\"0\" q0_375=\"0\" median=\"0\" q0_625=\"0\" "
-                  "q0_75=\"0\" q0_875=\"0\" />");
+  EXPECT_EQ(l[3],
+            "<normf name=\"Mean_Acc1298_Mean_Mem40_Centroid\" type=\"normal\" mean=\"0\" "
+            "stddev=\"2\" q0_125=\"0\" q0_25=\"0\" q0_375=\"0\" median=\"0\" q0_625=\"0\" "
+            "q0_75=\"0\" q0_875=\"0\" />");
   EXPECT_EQ(l[75], "</normalisation>");
   EXPECT_EQ(l[76], "<songs s=\"1\" >");
   // Songs in md5 order.
@@ -99,8 +101,8 @@ TEST_F(FeatureXml, WrittenTextLineForLine) {
   EXPECT_EQ(l[78], "  <segment seqid=\"1\"  start=\"0\" end=\"end\" tempo=\"" +
                        std::to_string(140 + first) + "\">");
   EXPECT_EQ(l[79], "   <feature name=\"0\" val=\"" + floatText(sampleValues(first)[0]) + "\"  />");
-  EXPECT_EQ(l[79 + 71], "   <feature name=\"71\" val=\"" + floatText(sampleValues(first)[71]) +
-                            "\"  />");
+  EXPECT_EQ(l[79 + 71],
+            "   <feature name=\"71\" val=\"" + floatText(sampleValues(first)[71]) + "\"  />");
   EXPECT_EQ(l[151], "  </segment>");
   EXPECT_EQ(l[152], "</song>");
   EXPECT_EQ(l[l.size() - 2], "</songs>");
@@ -112,17 +114,20 @@ TEST_F(FeatureXml, SegmentEndAndUploadFlagAreWritten) {
   FeatureSet set(sampleValues(0));
   m.append(md5For(0), set);
   // The store keeps no XML-only fields: load them through a file.
-  const std::string xml =
-      "<features version=\"1.0\"><songs s=\"1\"><song md5=\"" + md5For(7) +
-      "\" ul=\"1\"><segment seqid=\"1\" start=\"0\" end=\"30\" tempo=\"99\">" + [] {
-        std::string f;
-        for (int i = 0; i < 72; ++i) f += "<feature name=\"" + std::to_string(i) + "\" val=\"1\"/>";
-        return f;
-      }() + "</segment></song></songs></features>";
+  const std::string xml = "<features version=\"1.0\"><songs s=\"1\"><song md5=\"" + md5For(7) +
+                          "\" ul=\"1\"><segment seqid=\"1\" start=\"0\" end=\"30\" tempo=\"99\">" +
+                          [] {
+                            std::string f;
+                            for (int i = 0; i < 72; ++i)
+                              f += "<feature name=\"" + std::to_string(i) + "\" val=\"1\"/>";
+                            return f;
+                          }() +
+                          "</segment></song></songs></features>";
   writeFile(dir_.file("in.xml"), xml);
   ASSERT_TRUE(m.loadXml(dir_.file("in.xml")));
   const std::string text = m.xmlText();
-  EXPECT_NE(text.find(" <song md5=\"" + md5For(7) + "\"  ul=\"1\"  >\n"
+  EXPECT_NE(text.find(" <song md5=\"" + md5For(7) +
+                      "\"  ul=\"1\"  >\n"
                       "  <segment seqid=\"1\"  start=\"0\" end=\"30\" tempo=\"99\">\n"),
             std::string::npos);
 }
@@ -154,8 +159,10 @@ TEST_F(FeatureXml, RoundTripPositionsAndScrambledNormalisers) {
 }
 
 TEST_F(FeatureXml, LongNamesWithSZero) {
-  std::string xml = "<?xml version=\"1.0\"?>\n<features version=\"1.3\">\n<songs s=\"0\">\n"
-                    "<song md5=\"" + md5For(3) + "\" ul=\"0\">\n<segment end=\"end\" tempo=\"-1\">\n";
+  std::string xml =
+      "<?xml version=\"1.0\"?>\n<features version=\"1.3\">\n<songs s=\"0\">\n"
+      "<song md5=\"" +
+      md5For(3) + "\" ul=\"0\">\n<segment end=\"end\" tempo=\"-1\">\n";
   // Feature order does not matter: names place the values.
   for (int i = kFeatureCount - 1; i >= 0; --i) {
     xml += "<feature name=\"" + std::string(getFeatureName(i)) + "\" val=\"" +
@@ -293,8 +300,9 @@ TEST_F(FeatureXml, ScrambledSectionOutOfOrderIsRefused) {
   ASSERT_TRUE(loadNormaliserTable(dir_.file("swapped.xml")));
   EXPECT_EQ(normaliserTable().size(), 70u);
   EXPECT_EQ(normaliserTable().at(0), nullptr);
-  EXPECT_TRUE(log_.contains("scrambled normaliser 0 does not belong to "
-                            "Mean_Acc1298_Mean_Mem40_Centroid"));
+  EXPECT_TRUE(
+      log_.contains("scrambled normaliser 0 does not belong to "
+                    "Mean_Acc1298_Mean_Mem40_Centroid"));
 }
 
 TEST_F(FeatureXml, EngineStartPrefersTheDataFolder) {
@@ -317,7 +325,12 @@ TEST_F(FeatureXml, EngineStartPrefersTheDataFolder) {
   writeFile(home.file("networks/normf.xml"), two.sectionText(false));
   EXPECT_TRUE(loadNormaliserTable());
   EXPECT_EQ(normaliserTable().size(), 2u);  // the user's own file wins
-  if (oldHome) setenv("ZARVELL_HOME", savedHome.c_str(), 1); else unsetenv("ZARVELL_HOME");
-  if (oldProgram) setenv("ZARVELL_PROGRAM_DIR", savedProgram.c_str(), 1);
-  else unsetenv("ZARVELL_PROGRAM_DIR");
+  if (oldHome)
+    setenv("ZARVELL_HOME", savedHome.c_str(), 1);
+  else
+    unsetenv("ZARVELL_HOME");
+  if (oldProgram)
+    setenv("ZARVELL_PROGRAM_DIR", savedProgram.c_str(), 1);
+  else
+    unsetenv("ZARVELL_PROGRAM_DIR");
 }

@@ -27,8 +27,9 @@ Normaliser quantiles() {
 
 TEST(Normaliser, NormalMapsAndClamps) {
   Normaliser n = make(NormaliserType::Normal, {10, 2});
-  struct Case { float in, out; } cases[] = {
-      {12, 0.8f}, {13, 1.0f}, {10, 0.0f}, {8.5f, -0.6f}, {7, -1.0f}, {1e30f, 1.0f}};
+  struct Case {
+    float in, out;
+  } cases[] = {{12, 0.8f}, {13, 1.0f}, {10, 0.0f}, {8.5f, -0.6f}, {7, -1.0f}, {1e30f, 1.0f}};
   for (const auto& c : cases) EXPECT_NEAR(n.normalise(c.in), c.out, 1e-6) << c.in;
 }
 
@@ -41,14 +42,16 @@ TEST(Normaliser, NormalWithZeroStddevOnlyShifts) {
 
 TEST(Normaliser, QuantileIsPiecewiseLinear) {
   Normaliser n = quantiles();
-  struct Case { float in, out; } cases[] = {
-      {4, 0.0f},          // median
-      {2, -0.58633f},     // q0_25
-      {1, -1.0f},         // q0_125
-      {0.5f, -1.0f},      // below every quantile
-      {6, 0.58633f},      // q0_75
-      {7, 1.0f},          // exactly the top quantile
-      {9, 1.0f},          // above it
+  struct Case {
+    float in, out;
+  } cases[] = {
+      {4, 0.0f},       // median
+      {2, -0.58633f},  // q0_25
+      {1, -1.0f},      // q0_125
+      {0.5f, -1.0f},   // below every quantile
+      {6, 0.58633f},   // q0_75
+      {7, 1.0f},       // exactly the top quantile
+      {9, 1.0f},       // above it
       {2.5f, -0.58633f + 0.5f * 0.30934f},
       {4.25f, 0.25f * 0.27699f},
       {1.5f, -1.0f + 0.5f * 0.41367f},
@@ -99,10 +102,9 @@ TEST(Normaliser, UndefinedStaysUndefined) {
 
 TEST(Normaliser, FromAttributes) {
   LogCapture log;
-  AttributeList full = {{"name", "BHSUM2"}, {"type", "normal"},   {"mean", "10"},
-                        {"stddev", "2"},    {"q0_125", "1"},      {"q0_25", "2"},
-                        {"q0_375", "3"},    {"median", "4"},      {"q0_625", "5"},
-                        {"q0_75", "6"},     {"q0_875", "7.5"}};
+  AttributeList full = {{"name", "BHSUM2"}, {"type", "normal"}, {"mean", "10"},   {"stddev", "2"},
+                        {"q0_125", "1"},    {"q0_25", "2"},     {"q0_375", "3"},  {"median", "4"},
+                        {"q0_625", "5"},    {"q0_75", "6"},     {"q0_875", "7.5"}};
   Normaliser n = Normaliser::fromAttributes(full);
   EXPECT_EQ(n.featureName(), "BHSUM2");
   EXPECT_EQ(n.type(), NormaliserType::Normal);
@@ -110,10 +112,14 @@ TEST(Normaliser, FromAttributes) {
   EXPECT_FLOAT_EQ(n.normalise(12), 0.8f);
   EXPECT_FALSE(log.contains("incomplete normaliser info"));
 
-  struct Case { const char* type; NormaliserType expected; } types[] = {
-      {"normal", NormaliserType::Normal}, {"lognormal", NormaliserType::Lognormal},
-      {"unknown", NormaliserType::Quantile}, {"quantile", NormaliserType::Quantile},
-      {"Normal", NormaliserType::Quantile}};
+  struct Case {
+    const char* type;
+    NormaliserType expected;
+  } types[] = {{"normal", NormaliserType::Normal},
+               {"lognormal", NormaliserType::Lognormal},
+               {"unknown", NormaliserType::Quantile},
+               {"quantile", NormaliserType::Quantile},
+               {"Normal", NormaliserType::Quantile}};
   for (const auto& c : types) {
     AttributeList list = full;
     list[1].second = c.type;
@@ -128,7 +134,8 @@ TEST(Normaliser, FromAttributes) {
 }
 
 TEST(Normaliser, AttributesText) {
-  Normaliser n = make(NormaliserType::Normal, {10, 2.5f, -1, 0.125f, 3, 4, 1e-05f, 123456789.0f, 7});
+  Normaliser n =
+      make(NormaliserType::Normal, {10, 2.5f, -1, 0.125f, 3, 4, 1e-05f, 123456789.0f, 7});
   EXPECT_EQ(n.attributesText(),
             "type=\"normal\" mean=\"10\" stddev=\"2.5\" q0_125=\"-1\" q0_25=\"0.125\" "
             "q0_375=\"3\" median=\"4\" q0_625=\"1e-05\" q0_75=\"1.23457e+08\" q0_875=\"7\"");
@@ -140,12 +147,18 @@ TEST(Normaliser, AttributesText) {
 }
 
 TEST(NormaliserScramble, KnownTextsAndInverse) {
-  EXPECT_EQ(scrambleText("ab", 1), "bb");   // 36+1 -> b; 37+1-1 -> b
-  EXPECT_EQ(scrambleText(".", 1), "0");     // wraps past the end of the alphabet
-  EXPECT_EQ(scrambleText("0", -1), ".");    // negative keys wrap too
-  EXPECT_EQ(scrambleText("a+b", 0), "a+d"); // "+" is kept; b at 2 moves by 2
-  const std::string texts[] = {"", "mean", "q0_875", "-1.23457e+08", "Mean_Acc1298_Mean_Mem40_MFCC_12",
-                               std::string(200, 'z'), "äöü<>&\"", "nan"};
+  EXPECT_EQ(scrambleText("ab", 1), "bb");    // 36+1 -> b; 37+1-1 -> b
+  EXPECT_EQ(scrambleText(".", 1), "0");      // wraps past the end of the alphabet
+  EXPECT_EQ(scrambleText("0", -1), ".");     // negative keys wrap too
+  EXPECT_EQ(scrambleText("a+b", 0), "a+d");  // "+" is kept; b at 2 moves by 2
+  const std::string texts[] = {"",
+                               "mean",
+                               "q0_875",
+                               "-1.23457e+08",
+                               "Mean_Acc1298_Mean_Mem40_MFCC_12",
+                               std::string(200, 'z'),
+                               "äöü<>&\"",
+                               "nan"};
   for (const auto& t : texts) {
     for (int key : {0, 1, 7, 64, 65, 66, 200, -3}) {
       EXPECT_EQ(unscrambleText(scrambleText(t, key), key), t) << t << " " << key;
@@ -158,8 +171,9 @@ TEST(NormaliserTable, AddsByFeatureNameOnly) {
   NormaliserTable table;
   testing::internal::CaptureStdout();
   EXPECT_FALSE(table.add(Normaliser("NoSuchFeature", NormaliserType::Normal, {})));
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("Warning unknown feature name: NoSuchFeature"),
-            std::string::npos);
+  EXPECT_NE(
+      testing::internal::GetCapturedStdout().find("Warning unknown feature name: NoSuchFeature"),
+      std::string::npos);
   EXPECT_TRUE(table.add(Normaliser("BHSUM3", NormaliserType::Normal, {1, 1})));
   EXPECT_TRUE(table.add(Normaliser("BHSUM3", NormaliserType::Normal, {5, 1})));  // replaces
   EXPECT_EQ(table.size(), 1u);
@@ -205,11 +219,13 @@ TEST(NormaliserScramble, KnownElement) {
       "q0CCGJD=\"HPL\" qjvv_2=\"y26w3_\" qx66CI7=\"TaaRe\"";
   EXPECT_EQ(scrambledAttributesText(n, 3, [] { return 'q'; }), expected);
 
-  AttributeList scrambled = {{"qugvi", "izy3NR1rVFfJVVBhM2_hP5iz3Cy7lw"}, {"qDHBy", "ssyojl"},
-                             {"qOFEM", "jrphu"}, {"q22snv0", "RHNL"}};
+  AttributeList scrambled = {{"qugvi", "izy3NR1rVFfJVVBhM2_hP5iz3Cy7lw"},
+                             {"qDHBy", "ssyojl"},
+                             {"qOFEM", "jrphu"},
+                             {"q22snv0", "RHNL"}};
   AttributeList plain = unscrambleAttributes(scrambled, 3);
-  EXPECT_EQ(plain[0], (std::pair<std::string, std::string>("scrambled",
-                                                            "Mean_Acc1298_Mean_Mem40_MFCC_0")));
+  EXPECT_EQ(plain[0],
+            (std::pair<std::string, std::string>("scrambled", "Mean_Acc1298_Mean_Mem40_MFCC_0")));
   EXPECT_EQ(plain[1], (std::pair<std::string, std::string>("type", "normal")));
   EXPECT_EQ(plain[3], (std::pair<std::string, std::string>("stddev", "8.25")));
 }
