@@ -6,6 +6,7 @@ add_library(qorn_manager STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/qornManager.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerSelection.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerLearning.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerNetworkFile.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerPalette.cpp)
 target_link_libraries(qorn_manager PUBLIC qorn_engine)
 if(TARGET qorn_features)

@@ -1,0 +1,489 @@
+#include "NetworkParser.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <ostream>
+
+#include "AscHolder.h"
+#include "qorncore/datatypes/EngineLog.h"
+#include "qorncore/datatypes/ErrorReport.h"
+#include "qorncore/datatypes/qornstring.h"
+
+namespace qorn {
+namespace {
+
+constexpr const char* kSource = "qorncore/engine/Parser";
+
+// Attribute values come from expat as NUL-terminated texts, so the C conversions can
+// read them in place: the leading number, 0 when there is none.
+int32_t toInt(std::string_view value) {
+  return static_cast<int32_t>(std::strtol(value.data(), nullptr, 10));
+}
+
+// A number from the file that must be finite (NaN or infinity would break every ordering
+// of activations and strengths): anything else reads as 0.
+float toFiniteFloat(std::string_view value) {
+  const float number = static_cast<float>(std::strtod(value.data(), nullptr));
+  return std::isfinite(number) ? number : 0.0f;
+}
+
+std::string stateText(int state) { return std::to_string(state); }
+
+// The common attributes of every node element.
+void readNodeAttributes(Node& node, const XmlAttributes& attributes) {
+  for (std::size_t i = 0; i < attributes.size(); ++i) {
+    const std::string_view key = attributes.name(i);
+    const std::string_view value = attributes.value(i);
+    if (key == "id") {
+      node.id = toInt(value);
+    } else if (key == "name") {
+      node.name = qornstring::decodeFileText(value);
+    } else if (key == "activation") {
+      // Activations live in [0, 1]; a hand-edited file may say otherwise.
+      const float a = toFiniteFloat(value);
+      node.activation = qornfloat(a < 0.0f ? 0.0f : (a > 1.0f ? 1.0f : a));
+    } else if (key == "lastplayed") {
+      node.lastplayed = qorndate(toInt(value));
+    } else if (key == "playcount") {
+      node.playcount = toInt(value);
+    } else if (key == "duration") {
+      node.duration = toInt(value);
+    } else if (key == "apb") {
+      node.apb = value == "on";
+    } else if (key == "ul") {
+      node.ul = value == "1";
+    } else if (key == "md5" && node.asSong()) {
+      node.md5 = std::string(value);
+    } else if (key == "listtype" && node.asSongList()) {
+      node.asSongList()->listType = value == "playlist" ? kPlayList : 2;
+    }
+  }
+}
+
+}  // namespace
+
+NetworkParser::NetworkParser(NetworkSink& sink, std::ostream& console)
+    : sink_(sink), console_(console) {}
+
+void NetworkParser::reset() {
+  text_.clear();
+  depth_ = 0;
+  currentNode_ = nullptr;
+  currentSong_ = nullptr;
+  currentList_ = nullptr;
+  currentArtist_ = nullptr;
+  pendingTrackNumber_ = -1;
+  pendingTrackId_ = 0;
+  state_ = kTop;
+  pendingPersonId_ = 0;
+  pendingRole_.clear();
+  pendingTabooId_ = 0;
+  pendingTabooTime_ = 0;
+}
+
+// ---- Start tags ---------------------------------------------------------------------------
+
+void NetworkParser::startElement(std::string_view name, const XmlAttributes& attributes) {
+  if (enter(name, attributes)) readAttributes(attributes);
+  text_.clear();
+  ++depth_;
+}
+
+bool NetworkParser::enter(std::string_view name, const XmlAttributes& attributes) {
+  if (state_ == kTop) {
+    static constexpr std::pair<std::string_view, int> kSections[] = {
+        {"links", kLinks},     {"nodes", kNodes},         {"onthego", kOnTheGo},
+        {"palette", kPalette}, {"history", kHistory},     {"taboolist", kTabooList},
+        {"playqueue", kPlayQueue}};
+    for (const auto& [section, state] : kSections) {
+      if (name == section) {
+        state_ = state;
+        return false;
+      }
+    }
+  }
+  if (name == "listentry") {
+    switch (state_) {
+      case kHistory: state_ = kHistoryEntry; break;
+      case kTabooList:
+        state_ = kTabooEntry;
+        // An entry without id or time must not inherit the previous entry's.
+        pendingTabooId_ = 0;
+        pendingTabooTime_ = 0;
+        break;
+      case kPalette: state_ = kPaletteEntry; break;
+      case kPlayQueue: state_ = kPlayQueueEntry; break;
+      default: QORN_LOG(Warn, kSource, "unhandled listentry in parser state: " + stateText(state_));
+    }
+    return true;
+  }
+  if (name == "keywords") {
+    switch (state_) {
+      case kSong: state_ = kSongKeywords; break;
+      case kSongList: state_ = kSongListKeywords; break;
+      case kArtist: state_ = kArtistKeywords; break;
+      default: QORN_LOG(Error, kSource, "unhandeld kw tag in state: " + stateText(state_));
+    }
+    return true;
+  }
+  if (state_ == kLinks && name == "link") {
+    addLinkFrom(attributes);
+    state_ = kLink;
+    return false;
+  }
+  if (state_ == kNodes) {
+    addNodeFrom(name, attributes);
+    return true;
+  }
+  enterOther(name);
+  return true;
+}
+
+void NetworkParser::enterOther(std::string_view name) {
+  if (name == "trackcount" && state_ == kSongList) {
+    state_ = kTrackCount;
+  } else if (name == "settings") {
+    state_ = kSettings;
+  } else if (name == "mediaroot") {
+    state_ = kMediaRoot;
+  } else if (name == "trackentry") {
+    state_ = kTrackEntry;
+  } else if (name == "people") {
+    if (state_ == kSong)
+      state_ = kSongPeople;
+    else if (state_ == kSongList)
+      state_ = kSongListPeople;
+    else
+      QORN_LOG(Error, kSource, "unhandled people tag in state:" + stateText(state_));
+  } else if (name == "person") {
+    if (state_ == kSongPeople)
+      state_ = kSongPerson;
+    else if (state_ == kSongListPeople)
+      state_ = kSongListPerson;
+    else
+      QORN_LOG(Error, kSource, "unhandled person  tag in state:" + stateText(state_));
+  } else if (state_ == kSong) {
+    if (name == "segment")
+      state_ = kSegment;
+    else if (name == "media")
+      state_ = kMedia;
+    else if (name == "onalbum")
+      state_ = kOnAlbum;
+    // any other element inside a song is ignored without a message
+  } else if (name == "tracks" && state_ == kSongList) {
+    state_ = kTracks;
+    pendingTrackNumber_ = -1;
+    pendingTrackId_ = 0;
+  } else if (name == "qornnet") {
+    state_ = kTop;
+  } else {
+    console_ << "Warning unexpected tag <" << name << ">" << std::endl;
+  }
+}
+
+void NetworkParser::addNodeFrom(std::string_view name, const XmlAttributes& attributes) {
+  std::unique_ptr<Node> made;
+  SongNode* song = nullptr;
+  SongListNode* list = nullptr;
+  ArtistNode* artist = nullptr;
+  int next = kNodes;
+  if (name == "song") {
+    made.reset(song = new SongNode());
+    next = kSong;
+  } else if (name == "songlist") {
+    made.reset(list = new SongListNode());
+    list->listType = 2;  // an album unless the file says "playlist"
+    next = kSongList;
+  } else if (name == "artist") {
+    made.reset(artist = new ArtistNode());
+    next = kArtist;
+  } else {
+    return;  // any other element in the nodes section is ignored without a message
+  }
+  readNodeAttributes(*made, attributes);
+  state_ = next;
+  if (made->id <= 0 && sink_.largestId() == std::numeric_limits<int32_t>::max()) {
+    // No id is left to give this node: keep reading, but without it.
+    QORN_LOG(Warn, kSource, "no free node id for " + made->name.str());
+    return;
+  }
+  Node* node = made.release();
+  if (!sink_.addNode(node)) {
+    node->release();
+    return;
+  }
+  currentNode_ = node;
+  currentSong_ = song ? song : currentSong_;
+  currentList_ = list ? list : currentList_;
+  currentArtist_ = artist ? artist : currentArtist_;
+}
+
+void NetworkParser::addLinkFrom(const XmlAttributes& attributes) {
+  Asc link;
+  int32_t penalty = 0;
+  // Document order: the caps of setStrength depend on the ends known at that moment.
+  for (std::size_t i = 0; i < attributes.size(); ++i) {
+    const std::string_view key = attributes.name(i);
+    const std::string_view value = attributes.value(i);
+    if (key == "from") {
+      link.from = sink_.findNode(toInt(value));
+    } else if (key == "to") {
+      link.to = sink_.findNode(toInt(value));
+    } else if (key == "strength") {
+      AscHolder::setStrength(link, qornfloat(toFiniteFloat(value)));
+    } else if (key == "lastvisited") {
+      link.lastvisited = toInt(value);
+    } else if (key == "pc") {
+      penalty = toInt(value);
+    }
+  }
+  if (!link.from || !link.to) console_ << "Illegal assoc created!\n";
+  sink_.addLink(link, penalty);  // a refused link is simply not stored
+}
+
+void NetworkParser::readAttributes(const XmlAttributes& attributes) {
+  if (state_ == kPaletteEntry) {
+    std::map<std::string, std::string> all;
+    for (std::size_t i = 0; i < attributes.size(); ++i)
+      all.emplace(attributes.name(i), attributes.value(i));
+    sink_.addToPalette(all);
+    return;
+  }
+  for (std::size_t i = 0; i < attributes.size(); ++i) {
+    const std::string_view key = attributes.name(i);
+    const std::string_view value = attributes.value(i);
+    switch (state_) {
+      case kMediaRoot:
+        if (key == "path") sink_.setMediaRoot(std::string(value));
+        break;
+      case kOnAlbum:
+        if (key == "aid" && currentSong_) currentSong_->albumId = toInt(value);
+        break;
+      case kSongPerson:
+      case kSongListPerson:
+        if (key == "pid") pendingPersonId_ = toInt(value);
+        if (key == "role") pendingRole_ = std::string(value);
+        break;
+      case kMedia:
+        if (key == "location" && currentSong_)
+          currentSong_->location = qornstring::decodeFileText(value).str();
+        break;
+      case kSegment:
+        if (key == "tempo" && currentSong_) currentSong_->tempo = toInt(value);
+        break;
+      case kTrackEntry:
+        if (key == "trackid") pendingTrackNumber_ = toInt(value);
+        if (key == "id") pendingTrackId_ = toInt(value);
+        break;
+      case kTrackCount:
+        if (key == "val" && currentList_) currentList_->trackCount = toInt(value);
+        break;
+      case kHistoryEntry:
+        if (key == "id") {
+          Node* node = sink_.findNode(toInt(value));
+          if (node && node->asSong()) sink_.appendHistory(*node);
+        }
+        break;
+      case kTabooEntry:
+        if (key == "id") pendingTabooId_ = toInt(value);
+        if (key == "time") pendingTabooTime_ = toInt(value);
+        break;
+      case kPlayQueueEntry:
+        if (key == "id") sink_.addToPlayQueue(toInt(value));
+        break;
+      default:
+        return;  // this state reads no attributes
+    }
+  }
+}
+
+// ---- End tags -----------------------------------------------------------------------------
+
+void NetworkParser::endElement(std::string_view name) {
+  if (name == "keywords") return endKeywords();
+  if (endSimple(name)) return;
+  if (name == "people") {
+    if (state_ == kSongPeople)
+      state_ = kSong;
+    else if (state_ == kSongListPeople)
+      state_ = kSongList;
+    else
+      QORN_LOG(Warn, kSource, "NetworkParser: unhandled /people tag in state:" + stateText(state_));
+    return;
+  }
+  if (name == "person") return endPerson();
+  if (name == "trackentry") return endTrackEntry();
+  if (name == "listentry") return endListEntry();
+  if (name == "qornnet") return;
+  console_ << "Warning unexpected end of tag:< " << name << "'" << std::endl;
+}
+
+// The end tags that only move the state (and drop the current node); false for others.
+bool NetworkParser::endSimple(std::string_view name) {
+  if (name == "segment" || name == "media" || name == "onalbum") {
+    state_ = kSong;
+  } else if (name == "trackcount" || name == "tracks") {
+    state_ = kSongList;
+  } else if (name == "songlist" || name == "album") {  // "album": the older name
+    state_ = kNodes;
+    currentList_ = nullptr;
+    currentNode_ = nullptr;
+  } else if (name == "song") {
+    state_ = kNodes;
+    currentSong_ = nullptr;
+    currentNode_ = nullptr;
+  } else if (name == "artist") {
+    state_ = kNodes;
+    currentArtist_ = nullptr;
+    currentNode_ = nullptr;
+  } else if (name == "mediaroot") {
+    state_ = kSettings;
+  } else if (name == "link") {
+    state_ = kLinks;
+  } else if (name == "nodes" || name == "settings" || name == "links" || name == "onthego" ||
+             name == "palette" || name == "history" || name == "taboolist" ||
+             name == "playqueue") {
+    state_ = kTop;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void NetworkParser::endKeywords() {
+  if (!currentNode_) {
+    QORN_LOG(Warn, kSource, "NetworkParser: keyword tag outside of node");
+    return;
+  }
+  switch (state_) {
+    case kSongKeywords: state_ = kSong; break;
+    case kSongListKeywords: state_ = kSongList; break;
+    case kArtistKeywords: state_ = kArtist; break;
+    default:
+      QORN_LOG(Warn, kSource,
+               "NetworkParser: keyword tag outside of node in state: " + stateText(state_));
+  }
+  sink_.addKeywords(currentNode_->id, qornstring::decodeFileText(text_).str());
+}
+
+void NetworkParser::endPerson() {
+  if (state_ == kSongPerson) {
+    state_ = kSongPeople;
+    if (currentSong_) currentSong_->people.addPerson(pendingPersonId_, pendingRole_);
+  } else if (state_ == kSongListPerson) {
+    state_ = kSongListPeople;
+    if (currentList_) currentList_->people.addPerson(pendingPersonId_, pendingRole_);
+  } else {
+    QORN_LOG(Warn, kSource, "NetworkParser: unhandled /person tag in state:" + stateText(state_));
+  }
+  pendingPersonId_ = 0;
+  pendingRole_.clear();
+}
+
+void NetworkParser::endTrackEntry() {
+  state_ = kTracks;
+  if (currentList_ && pendingTrackId_ > 0) {
+    // A number below 1 (0, or no trackid right after "tracks") appends the track.
+    const int number = pendingTrackNumber_ < 1 ? 0 : pendingTrackNumber_;
+    const long gap = static_cast<long>(number) - static_cast<long>(currentList_->tracks.size());
+    if (gap > kMaxTrackGap) {
+      QORN_LOG(Warn, kSource,
+               "skipped trackentry " + std::to_string(number) + " of " + currentList_->name.str());
+    } else {
+      currentList_->setTrack(number, pendingTrackId_);
+    }
+  }
+  pendingTrackNumber_ = 0;
+  pendingTrackId_ = 0;
+}
+
+void NetworkParser::endListEntry() {
+  switch (state_) {
+    case kHistoryEntry: state_ = kHistory; break;
+    case kTabooEntry:
+      state_ = kTabooList;
+      if (Node* node = sink_.findNode(pendingTabooId_)) sink_.addTaboo(*node, pendingTabooTime_);
+      break;
+    case kPaletteEntry: state_ = kPalette; break;
+    case kPlayQueueEntry: state_ = kPlayQueue; break;
+    default: QORN_LOG(Error, kSource, "unhandled /listentry tag in state: " + stateText(state_));
+  }
+}
+
+// ---- Reading ------------------------------------------------------------------------------
+
+int NetworkParser::finish(XmlStatus status, ExpatParser& parser, const std::string& name,
+                          std::string_view chunk) {
+  if (currentSong_ || currentList_ || currentArtist_ || currentNode_)
+    QORN_LOG(Debug, kSource, "not handled end element tag!");
+  switch (status) {
+    case XmlStatus::Done:
+    case XmlStatus::Stopped:
+      return 1;
+    case XmlStatus::ParseError: {
+      const unsigned long line = parser.line();
+      std::fprintf(stderr, "Parse error at line %lu:\n%s\n", line, parser.errorText().c_str());
+      QORN_LOG(Error, kSource,
+               "Parse error in " + name + " at line " + std::to_string(line) + " " +
+                   parser.errorText());
+      QORN_LOG(Error, kSource, std::string(chunk));
+      return 0;
+    }
+    case XmlStatus::ReadFailed:
+      std::fprintf(stderr, "Read error\n");
+      return 0;
+    default:  // out of memory in expat or in a handler
+      std::fprintf(stderr, "Parse error: out of memory\n");
+      QORN_LOG(Error, kSource, "Parse error in " + name + ": out of memory");
+      return 0;
+  }
+}
+
+int NetworkParser::load(const std::string& path) {
+  reset();
+  if (path.empty()) return 0;
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (!file) {
+    console_ << "error opening " << path << " (hit any key to continue)\n" << std::flush;
+    reportError(kErrorOpenNetwork);
+    return 0;
+  }
+  ExpatParser parser(*this);
+  char chunk[ExpatParser::kChunkSize];
+  XmlStatus status = parser.valid() ? XmlStatus::Done : XmlStatus::BufferFailed;
+  std::size_t got = 0;
+  while (status == XmlStatus::Done) {
+    got = std::fread(chunk, 1, sizeof chunk, file);
+    if (got < sizeof chunk && std::ferror(file)) {
+      status = XmlStatus::ReadFailed;
+      break;
+    }
+    const bool last = got < sizeof chunk;
+    status = parser.feed(chunk, got, last);
+    if (last) break;
+  }
+  std::fclose(file);
+  return finish(status, parser, path, std::string_view(chunk, got));
+}
+
+int NetworkParser::loadText(std::string_view text, const std::string& name) {
+  reset();
+  ExpatParser parser(*this);
+  XmlStatus status = parser.valid() ? XmlStatus::Done : XmlStatus::BufferFailed;
+  std::size_t at = 0;
+  std::string_view chunk;
+  while (status == XmlStatus::Done) {
+    chunk = text.substr(at, ExpatParser::kChunkSize);
+    at += chunk.size();
+    const bool last = at >= text.size();
+    status = parser.feed(chunk.data(), chunk.size(), last);
+    if (last) break;
+  }
+  return finish(status, parser, name, chunk);
+}
+
+}  // namespace qorn

@@ -1,0 +1,119 @@
+// NetworkParser: reads a network file into an engine in one pass over expat callbacks.
+//
+// A state machine: each start tag moves the state (the numbers below are the values the
+// log lines print) and builds engine objects at once — nodes join the engine as their
+// start tag arrives, links as their element is read, list entries as they end. Misplaced
+// or unknown elements are logged or written to the console and skipped; ids that name no
+// node are dropped. What was read before a parse error stays in the engine.
+//
+// Contract: one parser per load, single-threaded. load() never throws: every failure is a
+// result of 0 with the lines described at load(). Log source "qorncore/engine/Parser".
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "Asc.h"
+#include "Node.h"
+#include "qorncore/datatypes/ExpatParser.h"
+
+namespace qorn {
+
+// What the reader calls on the engine. Implemented over the manager by the engine's
+// network file adapter; tests and the fuzz target may implement it over their own data.
+class NetworkSink {
+ public:
+  virtual ~NetworkSink() = default;
+  // Adds a node made by the reader; an id of 0 or less gets the largest id plus 1. True
+  // when the engine took it: it then owns the reference the node was created with.
+  virtual bool addNode(Node* node) = 0;
+  virtual Node* findNode(int32_t id) const = 0;
+  virtual int32_t largestId() const = 0;
+  // Stores a copy of the link (replacing any link between the same two nodes) and enters
+  // the penalty counter when above 0. False when refused (an end is null or both ends are
+  // the same node).
+  virtual bool addLink(const Asc& link, int32_t penaltyCounter) = 0;
+  // Adds the tokens of the text to the keywords of node `id`.
+  virtual void addKeywords(int32_t id, const std::string& text) = 0;
+  // Appends a song to the history as a played song, without learning.
+  virtual void appendHistory(Node& song) = 0;
+  // The node is taboo until `expiry` (seconds); nothing when that has passed.
+  virtual void addTaboo(Node& node, int32_t expiry) = 0;
+  // A palette entry: attributes "id" and "type" ("m" Kalvorets list, "s" palette list).
+  virtual void addToPalette(const std::map<std::string, std::string>& attributes) = 0;
+  // Appends the song with that id to the play queue (logs and ignores any other id).
+  virtual void addToPlayQueue(int32_t id) = 0;
+  virtual void setMediaRoot(const std::string& root) = 0;
+};
+
+class NetworkParser : public XmlHandler {
+ public:
+  // Reader states.
+  enum State : int {
+    kTop = 0, kSettings = 1, kMediaRoot = 2, kNodes = 3, kSong = 4, kSongPeople = 5,
+    kOnAlbum = 6, kSongPerson = 7, kSongKeywords = 8, kMedia = 9, kSegment = 10,
+    kSongList = 11, kSongListKeywords = 12, kSongListPeople = 13, kSongListPerson = 14,
+    kTracks = 15, kTrackEntry = 16, kTrackCount = 17, kArtist = 18, kArtistKeywords = 19,
+    kLinks = 20, kLink = 21, kOnTheGo = 22, kHistory = 24, kHistoryEntry = 25,
+    kTabooList = 26, kTabooEntry = 27, kPalette = 28, kPaletteEntry = 29,
+    kPlayQueue = 30, kPlayQueueEntry = 31
+  };
+  // A trackentry may leave at most this many empty slots before its position: a file
+  // naming track 2,000,000,000 must not make the reader allocate gigabytes.
+  static constexpr int kMaxTrackGap = 1024;
+
+  // `console` receives the engine's console lines (unexpected tags, open failures).
+  NetworkParser(NetworkSink& sink, std::ostream& console);
+
+  // Reads the file. 1 on success; 0 for an empty path, a file that cannot be opened
+  // (console line "error opening <path> (hit any key to continue)" and error report 6),
+  // a read error ("Read error" on standard error) or a parse error ("Parse error at line
+  // <n>:" and expat's text on standard error, two ERROR log lines). What was read before
+  // a failure stays in the engine.
+  int load(const std::string& path);
+  // Parses a document held in memory (the fuzz target and tests); same results.
+  int loadText(std::string_view text, const std::string& name);
+
+  int state() const { return state_; }
+
+  void startElement(std::string_view name, const XmlAttributes& attributes) override;
+  void endElement(std::string_view name) override;
+  void characterData(std::string_view text) override { text_.append(text); }
+
+ private:
+  // Moves the state for a start tag; false when the attributes are not to be read.
+  bool enter(std::string_view name, const XmlAttributes& attributes);
+  void enterOther(std::string_view name);
+  void readAttributes(const XmlAttributes& attributes);
+  void addNodeFrom(std::string_view name, const XmlAttributes& attributes);
+  void addLinkFrom(const XmlAttributes& attributes);
+  void endKeywords();
+  void endPerson();
+  void endTrackEntry();
+  void endListEntry();
+  bool endSimple(std::string_view name);
+  int finish(XmlStatus status, ExpatParser& parser, const std::string& name,
+             std::string_view chunk);
+  void reset();
+
+  NetworkSink& sink_;
+  std::ostream& console_;
+  std::string text_;  // character data since the last start tag
+  int depth_ = 0;     // start tags seen
+  Node* currentNode_ = nullptr;
+  SongNode* currentSong_ = nullptr;
+  SongListNode* currentList_ = nullptr;
+  ArtistNode* currentArtist_ = nullptr;
+  int pendingTrackNumber_ = -1;
+  int32_t pendingTrackId_ = 0;
+  int state_ = kTop;
+  int32_t pendingPersonId_ = 0;
+  std::string pendingRole_;
+  int32_t pendingTabooId_ = 0;
+  int32_t pendingTabooTime_ = 0;
+};
+
+}  // namespace qorn

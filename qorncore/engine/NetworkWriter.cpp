@@ -1,0 +1,290 @@
+#include "NetworkWriter.h"
+
+#include <charconv>
+#include <exception>
+#include <ostream>
+
+#include "SafeFile.h"
+#include "qorncore/datatypes/EngineLog.h"
+#include "qorncore/datatypes/ErrorReport.h"
+#include "zarvell/text.h"
+
+namespace qorn {
+namespace {
+constexpr const char* kSource = "qorncore/engine/Parser";
+}  // namespace
+
+std::string formatFloat(float value) {
+  // Stream output of a float is printf "%g" of the value (precision 6); to_chars in the
+  // general format with precision 6 is specified as that printf conversion.
+  char text[32];
+  auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+  if (ec != std::errc()) return qornfloat(value).toText();
+  return std::string(text, end);
+}
+
+std::string xmlAttributeText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x80) {
+      const std::size_t length = zarvell::utf8SequenceLength(text, i);
+      if (length > 0) {
+        out.append(text.substr(i, length));
+        i += length;
+      } else {  // a byte outside any valid sequence: read as Latin-1
+        out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+        out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+        ++i;
+      }
+      continue;
+    }
+    switch (byte) {
+      case '"': out += "&quot;"; break;
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '\t': out += "&#9;"; break;
+      case '\n': out += "&#10;"; break;
+      case '\r': out += "&#13;"; break;
+      default: out.push_back(byte < 0x20 ? ' ' : static_cast<char>(byte));
+    }
+    ++i;
+  }
+  return out;
+}
+
+NetworkWriter::NetworkWriter(NetworkSource& source, std::ostream& console)
+    : source_(source), console_(console) {}
+
+void NetworkWriter::putInt(int64_t value) {
+  char text[24];
+  auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+  out_.append(text, end);
+}
+
+void NetworkWriter::putFloat(float value) { out_.append(formatFloat(value)); }
+
+bool NetworkWriter::flushIfFull(const Output& output) {
+  if (out_.size() < kChunk) return true;
+  const bool taken = output(out_);
+  out_.clear();
+  return taken;
+}
+
+void NetworkWriter::writeCommon(Node& node) {
+  put("id=\"");
+  putInt(node.id);
+  put("\" name=\"");
+  put(node.name.escapeForFile().str());
+  put("\" activation=\"");
+  putFloat(node.activation.value());
+  put("\" lastplayed=\"");
+  putInt(node.lastplayed.seconds());
+  put("\" playcount=\"");
+  putInt(node.playcount);
+  put(node.apb ? "\" apb=\"on\" " : "\" apb=\"off\" ");
+  put(" duration=\"");
+  putInt(node.duration);
+  put("\" ");
+  put(node.ul ? " ul=\"1\" " : " ul=\"0\" ");
+}
+
+void NetworkWriter::writeKeywords(const Node& node) {
+  put("\t<keywords>");
+  put(qornstring(source_.keywordsOf(node)).escapeForFile().str());
+  put("\t</keywords>\n");
+}
+
+void NetworkWriter::writePeople(const People& people) {
+  if (people.empty()) return;
+  put("\t<people>\n");
+  auto person = [this](int32_t id, std::string_view role) {
+    put("\t\t<person pid=\"");
+    putInt(id);
+    put("\" role=\"");
+    put(xmlAttributeText(role));
+    put("\"/>\n");
+  };
+  for (const auto& [role, id] : people.otherRoles) person(id, role);
+  for (int32_t id : people.artists) person(id, "artist");
+  for (int32_t id : people.composers) person(id, "composer");
+  put("\t</people>\n");
+}
+
+void NetworkWriter::writeSong(SongNode& song) {
+  put("<song ");
+  writeCommon(song);
+  put(" md5=\"");
+  put(xmlAttributeText(song.md5));
+  put("\">\n\t<media location=\"");
+  put(qornstring(song.location).escapeForFile().str());
+  put("\"/>\n\t<onalbum aid=\"");
+  putInt(song.albumId);
+  put("\"/>\n");
+  writePeople(song.people);
+  put("\t<segment segid=\"1\" start=\"0\" end=\"end\" tempo=\"");
+  putInt(song.tempo);
+  put("\"/>\n");
+  writeKeywords(song);
+  put("</song>\n");
+}
+
+void NetworkWriter::writeSongList(SongListNode& list) {
+  put("<songlist ");
+  writeCommon(list);
+  put(list.listType == kPlayList ? " listtype=\"playlist\">\n" : " listtype=\"album\">\n");
+  put("\t<trackcount val=\"");
+  putInt(list.trackCount);
+  put("\"/>\n\t<tracks>\n");
+  for (std::size_t n = 0; n < list.tracks.size(); ++n) {
+    put("\t\t<trackentry trackid=\"");
+    putInt(static_cast<int64_t>(n) + 1);
+    put("\" id=\"");
+    putInt(list.tracks[n]);
+    put("\"/>\n");
+  }
+  put("\t</tracks>\n");
+  writeKeywords(list);
+  writePeople(list.people);
+  put("</songlist>\n");
+}
+
+void NetworkWriter::writeNode(Node& node) {
+  const std::size_t mark = out_.size();
+  try {
+    source_.decayNode(node);
+    if (SongNode* song = node.asSong()) {
+      writeSong(*song);
+    } else if (SongListNode* list = node.asSongList()) {
+      writeSongList(*list);
+    } else if (node.asArtist()) {
+      put("<artist ");
+      writeCommon(node);
+      put(">\n");
+      writeKeywords(node);
+      put("</artist>\n");
+    }
+  } catch (const std::exception& e) {
+    out_.resize(mark);  // the node is skipped as a whole
+    console_ << "Exception" << e.what() << "\n";
+  }
+}
+
+void NetworkWriter::writeLink(Asc& link) {
+  if (!link.from || !link.to) return;
+  source_.decayLink(link);
+  put("\t<link to=\"");
+  putInt(link.from->id);
+  put("\" from=\"");
+  putInt(link.to->id);
+  put("\" strength=\"");
+  putFloat(link.strength.value());
+  put("\" lastvisited=\"0\" pc=\"");
+  putInt(source_.links().penalty(&link));
+  put("\"/>\n");
+}
+
+void NetworkWriter::writeLists() {
+  put("<palette>\n");
+  for (const Node* node : source_.kalvorets()) {
+    if (!node) continue;
+    put("\t<listentry id=\"");
+    putInt(node->id);
+    put("\" type=\"m\" />\n");
+  }
+  for (const Node* node : source_.palette()) {
+    if (!node) continue;
+    put("\t<listentry id=\"");
+    putInt(node->id);
+    put("\" type=\"s\" />\n");
+  }
+  put("</palette>\n<history>\n");
+  for (const Node* node : source_.history()) {
+    if (!node) continue;
+    put("\t<listentry id=\"");
+    putInt(node->id);  // plain digits: float formatting would turn 1000000 into 1e+06
+    put("\"/>\n");
+  }
+  put("</history>\n<taboolist>\n");
+  source_.forEachTaboo([this](int32_t expiry, const Node& node) {
+    put("<listentry time =\"");
+    putInt(expiry);
+    put("\"  id=\"");
+    putInt(node.id);
+    put("\"/>\n");
+  });
+  put("</taboolist>\n <playqueue> \n");
+  for (const Node* node : source_.playQueue()) {
+    if (!node) continue;
+    put("  <listentry id=\"");
+    putInt(node->id);
+    put("\"  /> \n");
+  }
+  put(" </playqueue> \n");
+}
+
+bool NetworkWriter::write(const Output& output) {
+  try {
+    out_.clear();
+    out_.reserve(kChunk + (kChunk >> 2));
+    put("<qornnet version=\"1.0\">\n<settings>\n\t<mediaroot path=\"");
+    put(xmlAttributeText(source_.mediaRoot()));
+    put("\"/>\n</settings>\n<nodes>\n");
+    for (const auto& [id, node] : source_.nodes().byId()) {
+      writeNode(*node);
+      if (!flushIfFull(output)) return false;
+    }
+    put("</nodes>\n<links>\n");
+    bool taken = true;
+    source_.links().forEachLinkInPairOrder([&](Asc& link, int32_t, int32_t) {
+      if (!taken) return;
+      writeLink(link);
+      taken = flushIfFull(output);
+    });
+    if (!taken) return false;
+    put("</links>\n");
+    writeLists();
+    put("</qornnet>\n");
+    const bool last = output(out_);
+    out_.clear();
+    return last;
+  } catch (const std::exception& e) {
+    console_ << "Exception" << e.what() << "\n";
+    out_.clear();
+    return false;
+  }
+}
+
+std::string NetworkWriter::toText(NetworkSource& source, std::ostream& console) {
+  std::string all;
+  NetworkWriter writer(source, console);
+  writer.write([&all](std::string_view piece) {
+    all.append(piece);
+    return true;
+  });
+  return all;
+}
+
+int saveNetwork(NetworkSource& source, const std::string& path, std::ostream& console) {
+  console << "Saving net ... " << std::flush;
+  SafeFile file;
+  bool saved = file.open(path);
+  if (saved) {
+    NetworkWriter writer(source, console);
+    saved = writer.write([&file](std::string_view piece) { return file.write(piece); });
+    saved = saved ? file.commit() : (file.abandon(), false);
+  }
+  if (!saved) {
+    QORN_LOG(Error, kSource,
+             "can't save network file " + path + ": " +
+                 (file.errorText().empty() ? std::string("write failed") : file.errorText()));
+    reportError(kErrorSaveNetwork);
+    return 0;
+  }
+  console << "done." << std::endl;
+  return 1;
+}
+
+}  // namespace qorn

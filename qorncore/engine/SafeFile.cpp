@@ -1,0 +1,233 @@
+#include "SafeFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace qorn {
+namespace {
+
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string reason() { return std::strerror(errno); }
+
+// Writes all bytes, retrying short writes and interruptions.
+bool writeAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool syncFolder(const std::string& folder) {
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return false;
+  const bool synced = ::fsync(dir) == 0 || errno == EINVAL;  // some file systems refuse
+  const int saved = errno;
+  ::close(dir);
+  errno = saved;
+  return synced;
+}
+
+// Copies `from` into a new file `to` (the backup where hard links are not supported).
+bool copyFile(const std::string& from, const std::string& to, int mode) {
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  bool good = true;
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(in, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      good = n == 0;
+      break;
+    }
+    if (!writeAll(out, chunk, static_cast<std::size_t>(n))) {
+      good = false;
+      break;
+    }
+  }
+  good = good && ::fsync(out) == 0;
+  const int saved = errno;
+  ::close(in);
+  good = ::close(out) == 0 && good;
+  if (!good) {
+    ::unlink(to.c_str());
+    errno = saved;
+  }
+  return good;
+}
+
+}  // namespace
+
+SafeFile::~SafeFile() { abandon(); }
+
+SafeFile::SafeFile(SafeFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      target_(std::move(other.target_)),
+      temp_(std::move(other.temp_)),
+      folder_(std::move(other.folder_)),
+      buffer_(std::move(other.buffer_)),
+      error_(std::move(other.error_)),
+      mode_(other.mode_) {}
+
+SafeFile& SafeFile::operator=(SafeFile&& other) noexcept {
+  if (this != &other) {
+    abandon();
+    fd_ = std::exchange(other.fd_, -1);
+    target_ = std::move(other.target_);
+    temp_ = std::move(other.temp_);
+    folder_ = std::move(other.folder_);
+    buffer_ = std::move(other.buffer_);
+    error_ = std::move(other.error_);
+    mode_ = other.mode_;
+  }
+  return *this;
+}
+
+std::string SafeFile::tempPathFor(const std::string& target) {
+  // One name per process: a save killed half-way leaves at most one such file per pid,
+  // and no other process ever writes the same temporary file.
+  return target + ".tmp-" + std::to_string(::getpid());
+}
+
+bool SafeFile::fail(const std::string& what) {
+  if (error_.empty()) error_ = what + ": " + reason();
+  return false;
+}
+
+bool SafeFile::open(const std::string& target) {
+  abandon();
+  error_.clear();
+  mode_ = -1;
+  if (target.empty()) {
+    error_ = "empty path";
+    return false;
+  }
+  target_ = target;
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char resolved[PATH_MAX];
+    if (::realpath(target.c_str(), resolved) != nullptr) target_ = resolved;
+  }
+  if (::stat(target_.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      errno = EISDIR;
+      return fail("not a regular file " + target_);
+    }
+    mode_ = static_cast<int>(st.st_mode & 07777);
+  }
+  folder_ = folderOf(target_);
+  temp_ = tempPathFor(target_);
+  fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+  if (fd_ < 0) {
+    temp_.clear();
+    return fail("cannot create " + tempPathFor(target_));
+  }
+  // The new file keeps the permissions of the one it replaces.
+  if (mode_ >= 0 && ::fchmod(fd_, static_cast<mode_t>(mode_)) != 0) {
+    fail("cannot set the mode of " + temp_);
+    abandon();
+    return false;
+  }
+  buffer_.clear();
+  buffer_.reserve(kBufferSize);
+  return true;
+}
+
+bool SafeFile::flushBuffer() {
+  if (buffer_.empty()) return true;
+  const bool written = writeAll(fd_, buffer_.data(), buffer_.size());
+  buffer_.clear();
+  return written || fail("cannot write " + temp_);
+}
+
+bool SafeFile::write(std::string_view bytes) {
+  if (!ok()) return false;
+  if (buffer_.size() + bytes.size() > kBufferSize && !flushBuffer()) return false;
+  if (bytes.size() >= kBufferSize) {
+    return writeAll(fd_, bytes.data(), bytes.size()) || fail("cannot write " + temp_);
+  }
+  buffer_.append(bytes);
+  return true;
+}
+
+bool SafeFile::keepBackup() {
+  if (mode_ < 0) return true;  // nothing to keep
+  // Build the backup under a temporary name and rename it over the old backup, so an
+  // interrupted save never leaves a half backup either.
+  const std::string backup = backupPathFor(target_);
+  const std::string partial = temp_ + ".bak";
+  ::unlink(partial.c_str());
+  if (::link(target_.c_str(), partial.c_str()) != 0 && !copyFile(target_, partial, mode_))
+    return fail("cannot keep " + backup);
+  if (::rename(partial.c_str(), backup.c_str()) != 0) {
+    fail("cannot keep " + backup);
+    ::unlink(partial.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool SafeFile::commit() {
+  if (!ok()) {
+    abandon();
+    return false;
+  }
+  bool good = flushBuffer();
+  if (good && ::fsync(fd_) != 0) good = fail("cannot sync " + temp_);
+  const int fd = std::exchange(fd_, -1);
+  if (::close(fd) != 0 && good) good = fail("cannot close " + temp_);
+  if (good) good = keepBackup();
+  if (good && ::rename(temp_.c_str(), target_.c_str()) != 0)
+    good = fail("cannot replace " + target_);
+  if (!good) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+    return false;
+  }
+  temp_.clear();
+  // The rename is only durable once the folder entry is on disk.
+  if (!syncFolder(folder_)) return fail("cannot sync the folder " + folder_);
+  return true;
+}
+
+void SafeFile::abandon() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+  buffer_.clear();
+}
+
+}  // namespace qorn

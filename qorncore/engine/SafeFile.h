@@ -1,0 +1,68 @@
+// SafeFile: replaces a file so that a crash, a kill or a full disk at any moment leaves
+// either the complete old file or the complete new one on disk, never a mix or nothing.
+//
+// The new text goes into a temporary file in the target's own folder (same file system, so
+// the final rename is atomic). commit() flushes and fsyncs it, keeps the current file as
+// "<name>.bak" (a hard link, or a copy where links are not supported), renames the
+// temporary file over the target and fsyncs the folder. Any failure leaves the target
+// exactly as it was and removes the temporary file. A target that is a symbolic link is
+// resolved, so the link stays and the file it points at is replaced.
+//
+// Contract: single-threaded per object; nothing here throws except std::bad_alloc from
+// building path texts. Move-only (owns the temporary file's descriptor).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qorn {
+
+class SafeFile {
+ public:
+  // Bytes collected before each write() to the temporary file.
+  static constexpr std::size_t kBufferSize = 1 << 20;
+
+  SafeFile() = default;
+  ~SafeFile();  // abandons an uncommitted file (the target stays untouched)
+  SafeFile(SafeFile&& other) noexcept;
+  SafeFile& operator=(SafeFile&& other) noexcept;
+  SafeFile(const SafeFile&) = delete;
+  SafeFile& operator=(const SafeFile&) = delete;
+
+  // Creates the temporary file beside `target`. False (with errorText()) when the folder
+  // does not exist, is not writable or the target path is empty.
+  bool open(const std::string& target);
+  // Appends bytes (buffered). False once any write has failed; later calls do nothing.
+  bool write(std::string_view bytes);
+  bool ok() const { return fd_ >= 0 && error_.empty(); }
+  // Makes the new text the target's content as described above. False on any failure;
+  // the target is then unchanged. The object is closed afterwards either way.
+  bool commit();
+  // Closes and removes the temporary file; the target stays as it was.
+  void abandon();
+
+  // What failed, with the system's reason ("" when nothing failed).
+  const std::string& errorText() const { return error_; }
+  // The paths in use (after open): the resolved target, its backup and the temporary file.
+  const std::string& targetPath() const { return target_; }
+  const std::string& tempPath() const { return temp_; }
+  static std::string backupPathFor(const std::string& target) { return target + ".bak"; }
+  // The temporary file name this process uses for a (resolved) target.
+  static std::string tempPathFor(const std::string& target);
+
+ private:
+  bool flushBuffer();
+  bool fail(const std::string& what);
+  bool keepBackup();
+
+  int fd_ = -1;
+  std::string target_;
+  std::string temp_;
+  std::string folder_;
+  std::string buffer_;
+  std::string error_;
+  int mode_ = -1;  // the old file's permission bits, -1 when there was no old file
+};
+
+}  // namespace qorn

@@ -1,0 +1,113 @@
+// The manager's network file: loadNet and saveNet, and the adapters through which the
+// network reader and writer reach the manager (nodes, links, keywords, history, taboo
+// list, palette, play queue, media root).
+#include <algorithm>
+#include <cstdint>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "qornManagerNetworkFile.h"
+
+#include "qornManager.h"
+#include "qorncore/engine/NetworkParser.h"
+#include "qorncore/engine/NetworkWriter.h"
+
+namespace qorn {
+namespace {
+
+class ManagerSink : public NetworkSink {
+ public:
+  explicit ManagerSink(qornManager& manager) : m_(manager) {}
+
+  bool addNode(Node* node) override { return m_.addNode(node) == 1; }
+  Node* findNode(int32_t id) const override { return m_.nodes().find(id); }
+  int32_t largestId() const override { return m_.nodes().largestId(); }
+  bool addLink(const Asc& link, int32_t penaltyCounter) override {
+    return m_.links().add(link, penaltyCounter) != nullptr;
+  }
+  void addKeywords(int32_t id, const std::string& text) override {
+    m_.setNodeField(id, "add:keywords", text);
+  }
+  // The file holds no tentative entries: every entry counts as played to its end.
+  void appendHistory(Node& song) override { m_.history().append(&song, true); }
+  // The file keeps only the expiry. A list's or artist's taboo lasted its extra length
+  // plus the list time: take as extra whatever lies beyond the list time, so the entry
+  // keeps its expiry instead of being cut back to the list time at its first reading.
+  void addTaboo(Node& node, int32_t expiry) override {
+    int64_t extra = 0;
+    if (node.getType() != kSong) {
+      extra = static_cast<int64_t>(expiry) - m_.clock().now() - m_.tabooList().listTime();
+      extra = std::clamp<int64_t>(extra, 0, INT32_MAX);
+    }
+    m_.tabooList().addWithExpiry(expiry, static_cast<int32_t>(extra), &node);
+  }
+  void addToPalette(const std::map<std::string, std::string>& attributes) override {
+    m_.addToPalette(attributes);
+  }
+  void addToPlayQueue(int32_t id) override { m_.addToPlayQueue(id); }
+  void setMediaRoot(const std::string& root) override { m_.setMediaRoot(qornstring(root)); }
+
+ private:
+  qornManager& m_;
+};
+
+class ManagerSource : public NetworkSource {
+ public:
+  explicit ManagerSource(qornManager& manager) : m_(manager) {}
+
+  std::string mediaRoot() const override { return m_.mediaRoot().str(); }
+  const NodeHolder& nodes() const override { return m_.nodes(); }
+  const AscHolder& links() const override { return m_.links(); }
+  qornfloat decayNode(Node& node) override { return m_.decayNode(&node); }
+  qornfloat decayLink(Asc& link) override { return m_.decayLink(link); }
+  std::string keywordsOf(const Node& node) const override { return m_.keywordsOf(&node); }
+  std::vector<Node*> kalvorets() const override { return m_.myKalvorets(); }
+  std::vector<Node*> palette() const override { return m_.palette(); }
+  std::vector<Node*> history() const override { return m_.history().entries(); }
+  void forEachTaboo(const std::function<void(int32_t, const Node&)>& fn) override {
+    m_.tabooList().forEachByExpiry([&fn](int32_t expiry, const Node* node) {
+      if (node) fn(expiry, *node);
+    });
+  }
+  std::vector<Node*> playQueue() const override { return m_.getPlayQueue(); }
+
+ private:
+  qornManager& m_;
+};
+
+// Songs join the holder at their start tag, before their media element is read: index
+// every node again now that its md5 and location are known. Adding a node the holder
+// already holds only re-indexes it. Id order, so the lowest id wins a collision.
+void rebuildIndexes(NodeHolder& holder) {
+  std::vector<Node*> all(holder.allNodes().begin(), holder.allNodes().end());
+  std::sort(all.begin(), all.end(), ByNodeId());
+  for (Node* node : all) holder.addNode(node);
+}
+
+}  // namespace
+
+int loadNetworkFile(qornManager& manager, const char* path, std::ostream& console) {
+  if (manager.nodes().size() > 0) manager.clear();  // a load replaces, never merges
+  if (!path || !*path) return 0;
+  ManagerSink sink(manager);
+  NetworkParser parser(sink, console);
+  const int result = parser.load(path);
+  rebuildIndexes(manager.nodes());
+  return result;
+}
+
+int saveNetworkFile(qornManager& manager, const char* path, std::ostream& console) {
+  manager.prepareSave();
+  ManagerSource source(manager);
+  return saveNetwork(source, path ? path : "", console);
+}
+
+std::string networkText(qornManager& manager) {
+  manager.prepareSave();
+  ManagerSource source(manager);
+  return NetworkWriter::toText(source, std::cout);
+}
+
+}  // namespace qorn
