@@ -66,7 +66,9 @@ int TabooList::proportion(const Node* node) {
   auto it = oldest(node);
   if (it == byNode_.end()) return 0;
   Entry& entry = it->second;
-  const int32_t duration = entry.song ? songTime_ : listTime_;
+  // A list's or artist's taboo lasts its extra length plus the list time; measuring it
+  // against the list time alone would cut the extra off at the first reading.
+  const int32_t duration = entry.song ? songTime_ : listTime_ + entry.extra;
   if (duration <= 0) return 100;
   const int64_t q = (static_cast<int64_t>(entry.expiry) - now) * 100 / duration;
   if (q < 0 || q > 100) {
@@ -99,7 +101,7 @@ int TabooList::setDurations(int32_t songTime, int32_t listTime) {
   for (auto& [key, entry] : byNode_) {
     const int64_t moved = entry.song ? int64_t{entry.expiry} + songTime - songTime_
                                      : int64_t{entry.expiry} + listTime - listTime_;
-    const int64_t latest = int64_t{now} + (entry.song ? songTime : listTime);
+    const int64_t latest = int64_t{now} + (entry.song ? songTime : listTime + entry.extra);
     entry.expiry = static_cast<int32_t>(moved < latest ? moved : latest);
     byExpiry_.emplace(entry.expiry, entry);
   }

@@ -29,14 +29,16 @@ class TabooList {
   int add(int32_t extra, const Node* node);
   // The reader's entry: the node is taboo until `expiry` (0 when that has passed).
   int addWithExpiry(int32_t expiry, int32_t extra, const Node* node);
-  // 0..100: how much of the node's oldest taboo entry is left. Repairs and logs entries
-  // that lie outside the current duration.
+  // 0..100: how much of the node's oldest taboo entry is left, measured against its whole
+  // duration (the song time, or the list time plus the entry's extra length). Repairs and
+  // logs entries that lie outside that duration.
   int proportion(const Node* node);
   // The node is no longer taboo: its entries leave both indexes.
   void remove(const Node* node);
   // Drops every entry whose expiry lies before `now`.
   void purge(int32_t now);
-  // Moves every expiry by the change of its duration (never beyond now + new duration).
+  // Moves every expiry by the change of its duration (never beyond now + new duration,
+  // extra length included).
   // 0 for a negative time or no change, else 1.
   int setDurations(int32_t songTime, int32_t listTime);
 

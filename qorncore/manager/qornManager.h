@@ -74,6 +74,12 @@ class qornManager : public PlexEngine {
   // ---- Selection
   Node* pickNextNode(float randomness);
   int boost(const std::vector<Node*>& nodes, float amount, bool reset);
+  // The excitation items of a boost: the node with amount x 0.8 x (n + 2) / 2 (n its link
+  // count); for a song its album with amount x 0.1 x (m + 2) / 2 and each existing artist
+  // with amount x 0.1 x (min(c + 2, 32) / 5 in whole numbers). 0 (no items) when a node
+  // does not exist in the network.
+  int boostItems(const std::vector<Node*>& nodes, float amount,
+                 std::vector<ExcitationItem>& items) const;
   int getNeighbours(const Node* node, std::vector<Node*>& found);
   float getLinkStrength(const Node* a, const Node* b);
   int getFlatList(const std::vector<Node*>& nodes, std::vector<Node*>& flat);

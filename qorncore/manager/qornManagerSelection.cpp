@@ -71,19 +71,18 @@ Node* qornManager::pickNextNode(float randomness) {
   return size > 1 ? hot[1] : hot[0];
 }
 
-int qornManager::boost(const std::vector<Node*>& nodes, float amount, bool reset) {
-  if (reset) {
-    advanceStep();
-    hotlist_.flatten();
-  }
+int qornManager::boostItems(const std::vector<Node*>& nodes, float amount,
+                            std::vector<ExcitationItem>& items) const {
   const qornfloat a(amount);
   auto degreeOf = [this](const Node* n) {
     return qornfloat(static_cast<float>(links_->degree(n->id)));
   };
-  std::vector<ExcitationItem> items;
   for (Node* given : nodes) {
     Node* node = given ? holder_->find(given->id) : nullptr;
-    if (!node) return 0;
+    if (!node) {
+      items.clear();
+      return 0;
+    }
     items.push_back(ExcitationItem{
         a * qornfloat(0.8f) * (degreeOf(node) + qornfloat(2.0f)) / qornfloat(2.0f), 0, node});
     const SongNode* song = node->asSong();
@@ -100,6 +99,16 @@ int qornManager::boost(const std::vector<Node*>& nodes, float amount, bool reset
           ExcitationItem{a * qornfloat(0.1f) * qornfloat(static_cast<float>(k)), 0, artist});
     }
   }
+  return 1;
+}
+
+int qornManager::boost(const std::vector<Node*>& nodes, float amount, bool reset) {
+  if (reset) {
+    advanceStep();
+    hotlist_.flatten();
+  }
+  std::vector<ExcitationItem> items;
+  if (!boostItems(nodes, amount, items)) return 0;
   return excite(items);
 }
 
