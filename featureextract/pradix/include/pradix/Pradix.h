@@ -41,10 +41,10 @@ extern "C" {
 #include <uchar.h>
 #endif
 
-typedef int32_t (*PradixExtractAudioDSFn)(const char16_t* path, int16_t* buffer,
-                                          int32_t capacity, int32_t startSeconds,
-                                          int32_t lengthSeconds, int32_t timeoutMs,
-                                          int32_t* sampleCount, int32_t* mediaSeconds);
+typedef int32_t (*PradixExtractAudioDSFn)(const char16_t* path, int16_t* buffer, int32_t capacity,
+                                          int32_t startSeconds, int32_t lengthSeconds,
+                                          int32_t timeoutMs, int32_t* sampleCount,
+                                          int32_t* mediaSeconds);
 
 /* Names of the module and its entry point, for dlsym. */
 #define PRADIX_MODULE_NAME "Pradix"

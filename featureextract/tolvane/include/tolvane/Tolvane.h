@@ -43,10 +43,9 @@ extern "C" {
 
 typedef int32_t (*TolvaneInitEngineFn)(void);
 typedef int32_t (*TolvaneCloseEngineFn)(void);
-typedef int32_t (*TolvaneConvertToWaveFn)(const char16_t* path, int16_t* buffer,
-                                          int32_t capacity, int32_t startSeconds,
-                                          int32_t lengthSeconds, int32_t* sampleCount,
-                                          int32_t* mediaSeconds);
+typedef int32_t (*TolvaneConvertToWaveFn)(const char16_t* path, int16_t* buffer, int32_t capacity,
+                                          int32_t startSeconds, int32_t lengthSeconds,
+                                          int32_t* sampleCount, int32_t* mediaSeconds);
 
 /* Names of the entry points, for dlsym. */
 #define TOLVANE_MODULE_NAME "Tolvane"
