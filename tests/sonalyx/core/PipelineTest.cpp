@@ -75,13 +75,13 @@ TEST_F(Pipeline, AnalysesUnknownSongsWithFlagsZero) {
     EXPECT_EQ(std::string(results[i].md5), hashOf(files[i])) << i;
     EXPECT_EQ(results[i].hasFeatures, 1) << i;
     EXPECT_EQ(results[i].known, 0) << i;
-    EXPECT_EQ(results[i].mediaSeconds, expectedSeconds[i]) << i;
-    const float* f = results[i].features;
-    EXPECT_TRUE(std::all_of(f, f + 72, [](float v) { return std::isfinite(v); })) << i;
-    EXPECT_TRUE(std::any_of(f, f + 72, [](float v) { return v != 0.0f; })) << i;
+    EXPECT_EQ(secondsOf(results[i]), expectedSeconds[i]) << i;
+    const auto f = featuresOf(results[i]);
+    EXPECT_TRUE(std::all_of(f.begin(), f.end(), [](float v) { return std::isfinite(v); })) << i;
+    EXPECT_TRUE(std::any_of(f.begin(), f.end(), [](float v) { return v != 0.0f; })) << i;
   }
   // Different songs, different features.
-  EXPECT_NE(std::memcmp(results[1].features, results[2].features, 288), 0);
+  EXPECT_NE(featuresOf(results[1]), featuresOf(results[2]));
 
   // Lookups on the hash worker's thread, progress on the caller's.
   EXPECT_EQ(recorder.lookups.size(), files.size());
@@ -114,7 +114,7 @@ TEST_F(Pipeline, KnownSongsAreNeitherDownloadedNorAnalysed) {
     EXPECT_EQ(std::string(r.md5).size(), 32u);
     EXPECT_EQ(r.hasFeatures, 1);
     EXPECT_EQ(r.known, 1);
-    EXPECT_EQ(r.mediaSeconds, 0);  // never decoded
+    EXPECT_EQ(secondsOf(r), 0);  // never decoded
   }
   const Report& last = recorder.reports.back();
   EXPECT_EQ(last.text, "Step Processing Complete");
@@ -145,10 +145,10 @@ TEST_F(Pipeline, SongsWithoutHashAreSkippedAndUnreadableSongsKeepNoFeatures) {
   for (int i = 3; i < 5; ++i) {
     EXPECT_EQ(std::string(results[i].md5).size(), 32u) << i;
     EXPECT_EQ(results[i].hasFeatures, 0) << i;
-    EXPECT_EQ(results[i].mediaSeconds, 0) << i;
+    EXPECT_EQ(secondsOf(results[i]), 0) << i;
   }
   EXPECT_EQ(results[5].hasFeatures, 1);
-  EXPECT_EQ(results[5].mediaSeconds, 20);
+  EXPECT_EQ(secondsOf(results[5]), 20);
   EXPECT_EQ(recorder.lookups.size(), 3u);
   const Report& last = recorder.reports.back();
   EXPECT_EQ(last.text, "Step Processing Complete");

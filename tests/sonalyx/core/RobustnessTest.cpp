@@ -72,12 +72,12 @@ TEST(Robustness, DamagedCopiesComeBackAsResults) {
     EXPECT_EQ(std::string(r.md5).size(), 32u);
     ASSERT_LE(r.hasFeatures, 1);
     EXPECT_EQ(r.known, 0);
-    EXPECT_GE(r.mediaSeconds, 0);
+    EXPECT_GE(secondsOf(r), 0);
     if (r.hasFeatures) {
       ++withFeatures;
-      for (float v : r.features) EXPECT_TRUE(std::isfinite(v));
+      for (float v : featuresOf(r)) EXPECT_TRUE(std::isfinite(v));
     } else {
-      EXPECT_EQ(r.mediaSeconds, 0);
+      EXPECT_EQ(secondsOf(r), 0);
     }
   }
   EXPECT_EQ(recorder.reports.back().text, "Step Processing Complete");

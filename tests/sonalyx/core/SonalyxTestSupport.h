@@ -4,7 +4,10 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
+#include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -162,6 +165,16 @@ class SongList {
   std::vector<bool> hasPath_;
   std::vector<FESyncItem> items_;
 };
+
+// The records are packed, so their fields may sit at any address: tests copy them out by
+// value instead of binding references to them.
+inline std::array<float, SONALYX_FEATURE_COUNT> featuresOf(const FeatureResult& r) {
+  std::array<float, SONALYX_FEATURE_COUNT> f{};
+  std::memcpy(f.data(), reinterpret_cast<const char*>(&r) + offsetof(FeatureResult, features),
+              sizeof f);
+  return f;
+}
+inline int secondsOf(const FeatureResult& r) { return r.mediaSeconds; }
 
 // One progress report as received.
 struct Report {
