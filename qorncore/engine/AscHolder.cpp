@@ -167,6 +167,11 @@ bool AscHolder::setStrength(Asc& asc, qornfloat value) {
   return asc.strength.value() == value.value();
 }
 
+void AscHolder::compact() {
+  for (auto& [id, adj] : adjacency_) adj.shrink_to_fit();
+  freeSlots_.shrink_to_fit();
+}
+
 int32_t AscHolder::penalty(const Asc* asc) const {
   auto it = penalties_.find(asc);
   return it == penalties_.end() ? 0 : it->second;

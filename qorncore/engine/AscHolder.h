@@ -91,6 +91,8 @@ class AscHolder {
   void dropPenalty(const Asc* asc) { penalties_.erase(asc); }
 
   std::size_t size() const { return live_; }
+  // Gives back the spare capacity of the adjacency vectors (after building a network).
+  void compact();
 
  private:
   struct Entry {

@@ -4,9 +4,10 @@
 // the node leaves the network. Single-threaded; nothing here throws except bad_alloc.
 #pragma once
 
-#include <map>
-#include <set>
+#include <cstdint>
+#include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -32,8 +33,15 @@ class KeywordIndex {
   void prepare() const {}
 
  private:
-  std::unordered_map<std::string, std::set<Node*>> byToken_;
-  std::unordered_map<const Node*, std::set<std::string>> byNode_;
+  // Tokens are interned: each text is stored once and named by its number, so a large
+  // library costs a few bytes per (node, token) pair.
+  uint32_t intern(const std::string& token);
+  const std::string& text(uint32_t token) const { return tokens_[token]; }
+
+  std::deque<std::string> tokens_;
+  std::unordered_map<std::string_view, uint32_t> tokenIds_;  // views into tokens_
+  std::vector<std::vector<Node*>> nodesOf_;                 // by token number
+  std::unordered_map<const Node*, std::vector<uint32_t>> tokensOf_;
 };
 
 }  // namespace qorn
