@@ -14,6 +14,6 @@ csv="$build/bench_features.csv"
 "$build/bench/features/bench_features" --benchmark_repetitions=5 \
   --benchmark_report_aggregates_only=true --benchmark_out="$csv" --benchmark_out_format=csv "$@"
 # Ratio of the medians: reading with values / one read of the bytes.
-awk -F, '/BM_ReadBytesOnce_median/ {b=$3} /BM_ReadStoreWithValues_median/ {v=$3}
+awk -F, '/BM_ReadBytesOnce\/real_time_median/ {b=$3} /BM_ReadStoreWithValues\/real_time_median/ {v=$3}
   END { if (b > 0) printf "read with values / one read of the bytes: %.2fx (target <= 3x)\n", v / b }' \
   "$csv"
