@@ -1,5 +1,6 @@
 #include "NetworkParser.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -225,7 +226,7 @@ void NetworkParser::addNodeFrom(std::string_view name, const XmlAttributes& attr
 void NetworkParser::addLinkFrom(const XmlAttributes& attributes) {
   Asc link;
   int32_t penalty = 0;
-  // Document order: the caps of setStrength depend on the ends known at that moment.
+  float strength = 0.0f;
   for (std::size_t i = 0; i < attributes.size(); ++i) {
     const std::string_view key = attributes.name(i);
     const std::string_view value = attributes.value(i);
@@ -234,13 +235,19 @@ void NetworkParser::addLinkFrom(const XmlAttributes& attributes) {
     } else if (key == "to") {
       link.to = sink_.findNode(toInt(value));
     } else if (key == "strength") {
-      AscHolder::setStrength(link, qornfloat(toFiniteFloat(value)));
+      strength = toFiniteFloat(value);
     } else if (key == "lastvisited") {
-      link.lastvisited = toInt(value);
+      // A step before the first one means nothing; the engine's decay subtracts it from
+      // the step counter, which must not overflow.
+      link.lastvisited = std::max(0, toInt(value));
     } else if (key == "pc") {
       penalty = toInt(value);
     }
   }
+  // Stored once both ends are known, so the caps of song-to-list and song-to-artist links
+  // hold whatever the attribute order (stored in document order, a strength written before
+  // the ends would stay uncapped and change at the next save and load).
+  AscHolder::setStrength(link, qornfloat(strength));
   if (!link.from || !link.to) console_ << "Illegal assoc created!\n";
   sink_.addLink(link, penalty);  // a refused link is simply not stored
 }
@@ -367,7 +374,12 @@ void NetworkParser::endKeywords() {
       QORN_LOG(Warn, kSource,
                "NetworkParser: keyword tag outside of node in state: " + stateText(state_));
   }
-  sink_.addKeywords(currentNode_->id, qornstring::decodeFileText(text_).str());
+  // Control bytes read as the spaces the writer would make of them: a token holding one
+  // could not be saved as it is.
+  std::string keywords = qornstring::decodeFileText(text_).str();
+  for (char& c : keywords)
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  sink_.addKeywords(currentNode_->id, keywords);
 }
 
 void NetworkParser::endPerson() {

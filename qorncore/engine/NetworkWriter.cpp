@@ -172,13 +172,13 @@ void NetworkWriter::writeNode(Node& node) {
   }
 }
 
-void NetworkWriter::writeLink(Asc& link) {
+void NetworkWriter::writeLink(Asc& link, int32_t firstId, int32_t secondId) {
   if (!link.from || !link.to) return;
   source_.decayLink(link);
   put("\t<link to=\"");
-  putInt(link.from->id);
+  putInt(firstId);
   put("\" from=\"");
-  putInt(link.to->id);
+  putInt(secondId);
   put("\" strength=\"");
   putFloat(link.strength.value());
   put("\" lastvisited=\"0\" pc=\"");
@@ -238,9 +238,22 @@ bool NetworkWriter::write(const Output& output) {
     }
     put("</nodes>\n<links>\n");
     bool taken = true;
-    source_.links().forEachLinkInPairOrder([&](Asc& link, int32_t, int32_t) {
+    // The walk hands over the pair's ids; which of them is the link's first end is told
+    // by comparing pointers, so a million links need no reads of their nodes' memory.
+    int32_t walked = 0;
+    const Node* walkedNode = nullptr;
+    source_.links().forEachLinkInPairOrder([&](Asc& link, int32_t a, int32_t b) {
       if (!taken) return;
-      writeLink(link);
+      if (a != walked || !walkedNode) {
+        walked = a;
+        walkedNode = source_.nodes().find(a);
+      }
+      if (link.from == walkedNode)
+        writeLink(link, a, b);
+      else if (link.to == walkedNode)
+        writeLink(link, b, a);
+      else  // an end whose id another node holds: read the ids themselves
+        writeLink(link, link.from ? link.from->id : 0, link.to ? link.to->id : 0);
       taken = flushIfFull(output);
     });
     if (!taken) return false;

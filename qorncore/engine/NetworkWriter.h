@@ -85,7 +85,7 @@ class NetworkWriter {
   void writeSongList(SongListNode& list);
   void writeKeywords(const Node& node);
   void writePeople(const People& people);
-  void writeLink(Asc& link);
+  void writeLink(Asc& link, int32_t firstId, int32_t secondId);  // ids of from and to
   void writeLists();
   void put(std::string_view text) { out_.append(text); }
   void putInt(int64_t value);

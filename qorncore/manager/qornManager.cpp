@@ -70,10 +70,6 @@ int qornManager::setNodeField(int32_t id, const std::string& field, const std::s
   return PlexEngine::setNodeField(id, field, value);
 }
 
-int qornManager::loadNet(const char*) { return 0; }
-
-int qornManager::saveNet(const char*) { return 0; }
-
 void qornManager::prepareSave() {
   for (const auto& [id, node] : holder_->byId()) {
     SongListNode* list = node->asSongList();

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "qornManagerNetworkFile.h"
@@ -21,8 +22,16 @@ class ManagerSink : public NetworkSink {
  public:
   explicit ManagerSink(qornManager& manager) : m_(manager) {}
 
-  bool addNode(Node* node) override { return m_.addNode(node) == 1; }
-  Node* findNode(int32_t id) const override { return m_.nodes().find(id); }
+  bool addNode(Node* node) override {
+    if (m_.addNode(node) != 1) return false;
+    remember(node);
+    return true;
+  }
+  Node* findNode(int32_t id) const override {
+    if (id > 0 && static_cast<std::size_t>(id) < dense_.size()) return dense_[id];
+    auto it = sparse_.find(id);
+    return it == sparse_.end() ? nullptr : it->second;
+  }
   int32_t largestId() const override { return m_.nodes().largestId(); }
   bool addLink(const Asc& link, int32_t penaltyCounter) override {
     return m_.links().add(link, penaltyCounter) != nullptr;
@@ -50,7 +59,25 @@ class ManagerSink : public NetworkSink {
   void setMediaRoot(const std::string& root) override { m_.setMediaRoot(qornstring(root)); }
 
  private:
+  // The reader looks up two link ends per link: a table by id (dense for the ids a saved
+  // network has, a hash map for far-off ids) is much faster than the holder's tree. It
+  // mirrors the holder: the load starts from an empty network, and the first node of an
+  // id keeps it.
+  void remember(Node* node) {
+    const int32_t id = node->id;
+    const std::size_t limit = 2 * (dense_.size() + sparse_.size()) + 4096;
+    if (id > 0 && static_cast<std::size_t>(id) < limit) {
+      if (dense_.size() <= static_cast<std::size_t>(id))
+        dense_.resize(std::max<std::size_t>(static_cast<std::size_t>(id) + 1, dense_.size() * 2));
+      if (!dense_[id] && !sparse_.count(id)) dense_[id] = node;
+    } else if (!findNode(id)) {
+      sparse_.emplace(id, node);
+    }
+  }
+
   qornManager& m_;
+  std::vector<Node*> dense_;
+  std::unordered_map<int32_t, Node*> sparse_;
 };
 
 class ManagerSource : public NetworkSource {
@@ -80,10 +107,22 @@ class ManagerSource : public NetworkSource {
 // Songs join the holder at their start tag, before their media element is read: index
 // every node again now that its md5 and location are known. Adding a node the holder
 // already holds only re-indexes it. Id order, so the lowest id wins a collision.
+// Only songs with a location need it: md5 texts are known when a node is added.
 void rebuildIndexes(NodeHolder& holder) {
-  std::vector<Node*> all(holder.allNodes().begin(), holder.allNodes().end());
-  std::sort(all.begin(), all.end(), ByNodeId());
-  for (Node* node : all) holder.addNode(node);
+  std::vector<Node*> all;
+  all.reserve(holder.allNodes().size());
+  for (const auto& [id, node] : holder.byId()) all.push_back(node);
+  if (all.size() != holder.allNodes().size()) {  // nodes whose id was taken: after the rest
+    std::vector<Node*> extra;
+    for (Node* node : holder.allNodes())
+      if (holder.find(node->id) != node) extra.push_back(node);
+    std::sort(extra.begin(), extra.end(), ByNodeId());
+    all.insert(all.end(), extra.begin(), extra.end());
+  }
+  for (Node* node : all) {
+    const SongNode* song = node->asSong();
+    if (song && !song->location.empty()) holder.addNode(node);
+  }
 }
 
 }  // namespace
@@ -98,16 +137,30 @@ int loadNetworkFile(qornManager& manager, const char* path, std::ostream& consol
   return result;
 }
 
+int loadNetworkText(qornManager& manager, std::string_view text, std::ostream& console) {
+  if (manager.nodes().size() > 0) manager.clear();
+  ManagerSink sink(manager);
+  NetworkParser parser(sink, console);
+  const int result = parser.loadText(text, "network text");
+  rebuildIndexes(manager.nodes());
+  return result;
+}
+
 int saveNetworkFile(qornManager& manager, const char* path, std::ostream& console) {
   manager.prepareSave();
   ManagerSource source(manager);
   return saveNetwork(source, path ? path : "", console);
 }
 
-std::string networkText(qornManager& manager) {
+std::string networkText(qornManager& manager, std::ostream& console) {
   manager.prepareSave();
   ManagerSource source(manager);
-  return NetworkWriter::toText(source, std::cout);
+  return NetworkWriter::toText(source, console);
 }
+
+// The manager's own network file operations: console lines on standard output.
+int qornManager::loadNet(const char* path) { return loadNetworkFile(*this, path, std::cout); }
+
+int qornManager::saveNet(const char* path) { return saveNetworkFile(*this, path, std::cout); }
 
 }  // namespace qorn

@@ -183,3 +183,27 @@ TEST(NetworkFileFormat, LargeIdsInTheHistoryStayPlainDigits) {
 }
 
 }  // namespace
+
+namespace {
+
+// The manager's own loadNet and saveNet (console on standard output) reach the same code.
+TEST(NetworkFileFormat, ManagerLoadNetAndSaveNet) {
+  netfiletest::ScratchDir dir;
+  auto m = netfiletest::makeManager();
+  netfiletest::buildSmallNetwork(*m);
+  testing::internal::CaptureStdout();
+  const int saved = m->saveNet((dir / "net.xml").c_str());
+  auto r = netfiletest::makeManager();
+  const int loaded = r->loadNet((dir / "net.xml").c_str());
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(saved, 1);
+  EXPECT_EQ(loaded, 1);
+  EXPECT_EQ(out, "Saving net ... done.\n");
+  EXPECT_EQ(netfiletest::readFile(dir / "net.xml"),
+            netfiletest::readFile(netfiletest::fixturePath("small.xml")));
+  EXPECT_EQ(r->nodes().size(), 7u);
+  EXPECT_EQ(r->loadNet(nullptr), 0);
+  EXPECT_EQ(r->nodes().size(), 0u);
+}
+
+}  // namespace

@@ -94,8 +94,8 @@ TEST(NetworkFileReader, LinksToMissingNodesAreDroppedAndCapsApply) {
   EXPECT_FLOAT_EQ(album->strength.value(), 0.3f);  // song to album: capped
   EXPECT_EQ(album->from->id, 1);                    // "from" is the first end
   EXPECT_EQ(l.m->links().penalty(album), 2);
-  // The strength came before the ends: only the cap at 1.0 applied.
-  EXPECT_FLOAT_EQ(l.m->links().find(2, 4)->strength.value(), 0.8f);
+  // The strength came before the ends: the cap applies all the same.
+  EXPECT_FLOAT_EQ(l.m->links().find(2, 4)->strength.value(), 0.3f);
   Asc* songs = l.m->links().find(1, 2);
   EXPECT_FLOAT_EQ(songs->strength.value(), 1.0f);
   EXPECT_FALSE(l.m->links().hasPenalty(songs));
