@@ -127,12 +127,12 @@ bool PlexEngine::propagate(const std::vector<ExcitationItem>& items, Propagation
         continue;
       }
       if (!propagateToMeta_ && node->getType() != kSong) continue;
-      out.nodes[node] += item.amount;
+      out.nodes.add(node, item.amount);
       if (item.source > 0) {
         Asc* link = item.via ? item.via : links_->find(item.source, node->id);
         if (link) {
           decayLink(*link);
-          out.links[link] += item.amount;
+          out.links.add(link, item.amount);
         }
       }
       if (!(item.amount > threshold)) continue;
@@ -164,14 +164,15 @@ bool PlexEngine::propagate(const std::vector<ExcitationItem>& items, Propagation
 
 int PlexEngine::excite(const std::vector<ExcitationItem>& items) {
   if (!frozenLinks_) ++step_;
-  Propagation collected;
+  Propagation& collected = excited_;
+  collected.clear();
   if (!propagate(items, collected)) return 0;
-  for (auto& [node, excitation] : collected.nodes) {
+  for (const auto& [node, excitation] : collected.nodes) {
     const qornfloat before = decayNode(node);
     node->activation = normalizeNodeActivation(excitation, before);
     hotlist_.touch(node);
   }
-  for (auto& [link, flow] : collected.links) {
+  for (const auto& [link, flow] : collected.links) {
     const qornfloat s = decayLink(*link);
     AscHolder::setStrength(*link, strengthen(s, flow));
   }

@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "Accumulator.h"
 #include "ActivationHolder.h"
 #include "AscHolder.h"
 #include "EngineConstants.h"
@@ -34,9 +35,14 @@ struct ExcitationItem {
 };
 
 // What one propagation collected: summed excitation per node and summed flow per link.
+// Reuse one object for many propagations: clearing keeps its storage.
 struct Propagation {
-  std::unordered_map<Node*, qornfloat> nodes;
-  std::unordered_map<Asc*, qornfloat> links;
+  Accumulator<Node> nodes;
+  Accumulator<Asc> links;
+  void clear() {
+    nodes.clear();
+    links.clear();
+  }
   // The reached nodes in ascending id order (a fixed order for the callers that pick the
   // first suitable node).
   std::vector<std::pair<Node*, qornfloat>> nodesById() const;
@@ -78,7 +84,8 @@ class PlexEngine {
   qornfloat decayNode(Node* node);
   // The link's strength brought up to the current step (never below 0.00001).
   qornfloat decayLink(Asc& link);
-  // Breadth-first spreading of the items without applying anything; false on failure.
+  // Breadth-first spreading of the items without applying anything, added to `out`
+  // (clear it first for a fresh propagation); false on failure.
   bool propagate(const std::vector<ExcitationItem>& items, Propagation& out);
   // Removes the link; with repair, when both are songs now more than two links apart,
   // links the least-linked songs of their two-step neighbourhoods (strength 0.1).
@@ -123,6 +130,7 @@ class PlexEngine {
     Asc* via;
   };
   std::vector<QueuedItem> queue_;  // propagation work space, reused
+  Propagation excited_;            // excite's accumulators, reused
 };
 
 }  // namespace qorn

@@ -89,13 +89,14 @@ int qornManager::createPalette() {
                      [](const Ranked& a, const Ranked& b) { return a.weight > b.weight; });
 
     // Greedy covering: a song that reaches at least six open songs stands for them.
+    Propagation reach;
     for (const Ranked& r : ranked) {
       if (open.empty()) break;
       if (!open.count(r.song)) continue;
       const std::size_t t = links_->degree(r.song->id);
       if (t < 1) continue;
       const float amount = 4.0f * std::log(static_cast<float>(t) / 3.0f + 1.0f) + 1.0f;
-      Propagation reach;
+      reach.clear();
       if (!propagate({ExcitationItem{qornfloat(amount), 0, r.song}}, reach)) continue;
       int removed = 0;
       Node* best = nullptr;
