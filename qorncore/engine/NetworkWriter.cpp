@@ -23,7 +23,7 @@ std::string formatFloat(float value) {
   return std::string(text, end);
 }
 
-std::string xmlAttributeText(std::string_view text) {
+std::string networkAttributeText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
@@ -104,7 +104,7 @@ void NetworkWriter::writePeople(const People& people) {
     put("\t\t<person pid=\"");
     putInt(id);
     put("\" role=\"");
-    put(xmlAttributeText(role));
+    put(networkAttributeText(role));
     put("\"/>\n");
   };
   for (const auto& [role, id] : people.otherRoles) person(id, role);
@@ -117,7 +117,7 @@ void NetworkWriter::writeSong(SongNode& song) {
   put("<song ");
   writeCommon(song);
   put(" md5=\"");
-  put(xmlAttributeText(song.md5));
+  put(networkAttributeText(song.md5));
   put("\">\n\t<media location=\"");
   put(qornstring(song.location).escapeForFile().str());
   put("\"/>\n\t<onalbum aid=\"");
@@ -230,7 +230,7 @@ bool NetworkWriter::write(const Output& output) {
     out_.clear();
     out_.reserve(kChunk + (kChunk >> 2));
     put("<qornnet version=\"1.0\">\n<settings>\n\t<mediaroot path=\"");
-    put(xmlAttributeText(source_.mediaRoot()));
+    put(networkAttributeText(source_.mediaRoot()));
     put("\"/>\n</settings>\n<nodes>\n");
     for (const auto& [id, node] : source_.nodes().byId()) {
       writeNode(*node);

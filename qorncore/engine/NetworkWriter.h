@@ -54,7 +54,7 @@ std::string formatFloat(float value);  // like stream output: six significant di
 // Attribute text with XML character references for " & < > and tab, line feed and
 // carriage return; other control bytes become spaces and bytes that are not valid UTF-8
 // are read as Latin-1, so the result is always well-formed XML.
-std::string xmlAttributeText(std::string_view text);
+std::string networkAttributeText(std::string_view text);
 
 // Saves the network to `path` through SafeFile: "Saving net ... " on the console, the
 // text into a temporary file beside the target, which then replaces the target (the old
