@@ -35,8 +35,10 @@ class Accumulator {
   typename std::vector<Entry>::const_iterator begin() const { return entries_.begin(); }
   typename std::vector<Entry>::const_iterator end() const { return entries_.end(); }
   void clear() {
-    for (const Entry& e : entries_) table_[probe(e.first)] = kEmpty;
+    // The recorded slots, not probes: a probe stops early once a slot on its chain is empty.
+    for (uint32_t slot : slots_) table_[slot] = kEmpty;
     entries_.clear();
+    slots_.clear();
   }
 
  private:
@@ -66,17 +68,22 @@ class Accumulator {
     if (table_[i] == kEmpty) {
       table_[i] = static_cast<uint32_t>(entries_.size());
       entries_.emplace_back(key, qornfloat(0.0f));
+      slots_.push_back(static_cast<uint32_t>(i));
     }
     return table_[i];
   }
   void grow() {
     table_.assign(table_.empty() ? 64 : table_.size() * 2, kEmpty);
-    for (std::size_t k = 0; k < entries_.size(); ++k)
-      table_[probe(entries_[k].first)] = static_cast<uint32_t>(k);
+    for (std::size_t k = 0; k < entries_.size(); ++k) {
+      const std::size_t i = probe(entries_[k].first);
+      table_[i] = static_cast<uint32_t>(k);
+      slots_[k] = static_cast<uint32_t>(i);
+    }
   }
 
   std::vector<uint32_t> table_;
   std::vector<Entry> entries_;
+  std::vector<uint32_t> slots_;  // table slot of each entry
 };
 
 }  // namespace qorn

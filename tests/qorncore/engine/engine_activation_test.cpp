@@ -263,3 +263,25 @@ TEST_F(ActivationTest, PendingKeywordsAreIndexedWhenTheNodeJoins) {
 }
 
 }  // namespace
+
+namespace {
+
+// The reused accumulator must forget every key on clear, also keys whose probe chains ran
+// through slots cleared before them.
+TEST(AccumulatorTest, ClearForgetsEveryKeyAcrossManyReuses) {
+  std::vector<qorn::SongNode> nodes(3000);
+  qorn::Accumulator<Node> acc;
+  for (int round = 0; round < 20; ++round) {
+    const std::size_t n = 50 + static_cast<std::size_t>(round) * 140;
+    for (std::size_t i = 0; i < n; ++i) acc.add(&nodes[i], qorn::qornfloat(1.0f));
+    for (std::size_t i = 0; i < n; i += 7) acc.add(&nodes[i], qorn::qornfloat(1.0f));
+    ASSERT_EQ(acc.size(), n);
+    EXPECT_FLOAT_EQ(acc.at(&nodes[0]).value(), 2.0f);
+    EXPECT_FLOAT_EQ(acc.at(&nodes[1]).value(), 1.0f);
+    EXPECT_EQ(acc.count(&nodes[n]), 0u);
+    acc.clear();
+    for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(acc.count(&nodes[i]), 0u);
+  }
+}
+
+}  // namespace
