@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "FeatureManager.h"
+#include "NormaliserTable.h"
 #include "qornNodeHolder.h"
 #include "qorncore/datatypes/EngineLog.h"
 
@@ -23,11 +25,15 @@ void eraseAll(std::vector<T*>& list, const Node* node) {
 qornManager::qornManager(const std::string& basePath, const std::string& modelPath,
                          IQornManagerCallback* callback)
     : basePath_(basePath),
+      features_(std::make_unique<FeatureManager>(basePath + "networks/features.mbff")),
       taboo_(std::make_unique<TabooList>(clock_)),
       modelPath_(modelPath),
       callback_(callback) {
   init();
   std::srand(static_cast<unsigned>(std::time(nullptr)));
+  // The normalisers are needed only for link inference; without the file the engine runs
+  // on (the failure is reported when an import needs them).
+  loadNormaliserTable();
 }
 
 qornManager::~qornManager() { cleanup(); }

@@ -25,6 +25,8 @@ struct FESyncItem;
 
 namespace qorn {
 
+class FeatureManager;
+
 class qornManager : public PlexEngine {
  public:
   // Learning constants.
@@ -122,6 +124,8 @@ class qornManager : public PlexEngine {
   int importFromMetaData(const std::vector<FESyncItem*>& items, float value, bool flag);
   int importITunes(const char* path, float value, bool flag);
 
+  FeatureManager& featureStore() { return *features_; }
+
   const qornstring& mediaRoot() const { return mediaRoot_; }
   void setMediaRoot(const qornstring& root) { mediaRoot_ = root; }
   const std::string& modelPath() const { return modelPath_; }
@@ -136,9 +140,10 @@ class qornManager : public PlexEngine {
   // Takes the node out of every list of the manager.
   void forgetNode(Node* node);
 
-  // The feature store over "networks/features.mbff" joins here (FeatureManager, built by
-  // the feature module) as the first member, created from basePath_.
   std::string basePath_;
+  // The feature store over basePath_ + "networks/features.mbff"; it reads its file lazily,
+  // on first use, so creating it costs nothing at start-up.
+  std::unique_ptr<FeatureManager> features_;
   qornstring mediaRoot_;
   EngineClock clock_;
   std::unique_ptr<TabooList> taboo_;

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <unistd.h>
 
 #include "qorncore/datatypes/ErrorReport.h"
+#include "qorncore/manager/NormaliserTable.h"
 #include "zarvell/paths.h"
 #include "zarvell/status.h"
 
@@ -192,6 +195,29 @@ TEST_F(Facade, UnservedCommunityMethodsFailAndClearOutputs) {
   EXPECT_EQ(nodeCount, 0);
   EXPECT_EQ(manager->changePort(80), ZARVELL_E_FAIL);
   EXPECT_EQ(manager->uploadFeatures(nullptr), ZARVELL_E_FAIL);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EngineStart, ReadsTheNormaliserFileOfTheDataFolder) {
+  char pattern[] = "/tmp/zarvell-start-XXXXXX";
+  const std::string home = ::mkdtemp(pattern);
+  ASSERT_TRUE(zarvell::makeFolders(home + "/networks"));
+  std::ofstream(home + "/networks/normf.xml")
+      << "<normalisation version=\"1.0\" s=\"0\" >\n"
+         "<normf name=\"BH_LowPeakAmp\" type=\"normal\" mean=\"10\" stddev=\"2\" "
+         "q0_125=\"0\" q0_25=\"0\" q0_375=\"0\" median=\"0\" q0_625=\"0\" q0_75=\"0\" "
+         "q0_875=\"0\" />\n</normalisation>\n";
+  ::setenv("ZARVELL_HOME", home.c_str(), 1);
+  {
+    IQornManager manager(false, nullptr);
+    const qorn::Normaliser* normaliser = qorn::normaliserTable().find("BH_LowPeakAmp");
+    ASSERT_NE(normaliser, nullptr);
+    EXPECT_EQ(qorn::normaliserTable().size(), 1u);
+  }
+  ::unsetenv("ZARVELL_HOME");
 }
 
 }  // namespace
