@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <unistd.h>
 
 #include "FeatureManager.h"
 #include "NormaliserTable.h"
@@ -31,9 +32,10 @@ qornManager::qornManager(const std::string& basePath, const std::string& modelPa
       callback_(callback) {
   init();
   std::srand(static_cast<unsigned>(std::time(nullptr)));
-  // The normalisers are needed only for link inference; without the file the engine runs
-  // on (the failure is reported when an import needs them).
-  loadNormaliserTable();
+  // The normalisers are needed only for link inference: a missing file is reported (error
+  // 2) when an import needs them, not at every start.
+  const std::string normf = normaliserFilePath();
+  if (::access(normf.c_str(), F_OK) == 0) loadNormaliserTable(normf);
 }
 
 qornManager::~qornManager() { cleanup(); }
