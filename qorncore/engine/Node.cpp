@@ -21,6 +21,21 @@ int Node::release() {
 
 namespace qorn {
 
+const std::string& PendingText::str() const {
+  static const std::string kEmpty;
+  return text_ ? *text_ : kEmpty;
+}
+
+void RoleMap::emplace(const std::string& role, int32_t id) {
+  if (!map_) map_ = std::make_unique<Map>();
+  map_->emplace(role, id);
+}
+
+const RoleMap::Map& RoleMap::map() const {
+  static const Map kEmpty;
+  return map_ ? *map_ : kEmpty;
+}
+
 void People::addPerson(int32_t id, const std::string& role) {
   if (role == "artist")
     artists.push_back(id);

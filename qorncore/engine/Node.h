@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,45 @@ enum NodeKind : int { kNodeBase = 0, kSong = 1, kSongList = 2, kArtist = 4 };
 
 // Song-list types: 1 is a playlist, anything else an album.
 enum ListType : int { kAlbumList = 0, kPlayList = 1 };
+
+// A text that most nodes never hold (keywords handed over before a node joins a network):
+// it takes one pointer until it is set.
+class PendingText {
+ public:
+  PendingText& operator=(std::string text) {
+    if (text.empty()) {
+      text_.reset();
+    } else {
+      text_ = std::make_unique<std::string>(std::move(text));
+    }
+    return *this;
+  }
+  PendingText& operator=(const qornstring& text) { return *this = text.str(); }
+  PendingText& operator=(const char* text) { return *this = std::string(text ? text : ""); }
+  bool empty() const { return !text_; }
+  const std::string& str() const;
+  void clear() { text_.reset(); }
+
+ private:
+  std::unique_ptr<std::string> text_;
+};
+
+// Roles other than artist and composer (rare): role text to artist node id, in role order.
+// It takes one pointer until a role is added.
+class RoleMap {
+ public:
+  using Map = std::multimap<std::string, int32_t>;
+  void emplace(const std::string& role, int32_t id);
+  std::size_t size() const { return map_ ? map_->size() : 0; }
+  bool empty() const { return size() == 0; }
+  std::size_t count(const std::string& role) const { return map_ ? map_->count(role) : 0; }
+  Map::const_iterator begin() const { return map().begin(); }
+  Map::const_iterator end() const { return map().end(); }
+
+ private:
+  const Map& map() const;
+  std::unique_ptr<Map> map_;
+};
 
 }  // namespace qorn
 
@@ -59,18 +99,20 @@ class Node {
 
   qorn::qornstring name;
   std::string md5;  // 32 lower-case hex characters for songs; empty otherwise
+  qorn::PendingText pendingKeywords;  // moved into the keyword index when the node joins
   int32_t id = 0;
-  qorn::qornfloat activation;
-  qorn::qorndate lastplayed;
   int32_t decayedAt = 0;  // engine step of the last decay
   int32_t playcount = 0;
-  bool apb = false;  // may be chosen automatically by the selection
-  qorn::qornstring pendingKeywords;  // moved into the keyword index when the node joins
   int32_t duration = -1;
-  bool ul = false;  // kept and saved unchanged
 
  private:
-  int32_t refCount = 1;
+  int32_t refCount = 1;  // among the small fields: a network holds many nodes
+
+ public:
+  qorn::qornfloat activation;
+  qorn::qorndate lastplayed;
+  bool apb = false;  // may be chosen automatically by the selection
+  bool ul = false;   // kept and saved unchanged
 };
 
 namespace qorn {
@@ -79,7 +121,7 @@ namespace qorn {
 struct People {
   std::vector<int32_t> artists;
   std::vector<int32_t> composers;
-  std::multimap<std::string, int32_t> otherRoles;
+  RoleMap otherRoles;
 
   // "artist" appends to artists, "composer" to composers, any other role to otherRoles.
   void addPerson(int32_t id, const std::string& role);

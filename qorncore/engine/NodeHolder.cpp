@@ -1,5 +1,6 @@
 #include "NodeHolder.h"
 
+#include <algorithm>
 #include <iostream>
 #include <set>
 
@@ -11,8 +12,10 @@ int NodeHolder::addNode(Node* node) {
     std::cerr << "error: call to NodeHolder::addNode with illegal nodeId!" << node->id << "\n";
     return 0;
   }
-  byId_.emplace(node->id, node);  // keeps the earlier node of a taken id
-  all_.insert(node);
+  const bool entered = byId_.emplace(node->id, node).second;  // keeps the earlier node
+  if (!entered && byId_[node->id] != node &&
+      std::find(shadowed_.begin(), shadowed_.end(), node) == shadowed_.end())
+    shadowed_.push_back(node);
   cursor_ = byId_.begin();
   return 1;
 }
@@ -21,11 +24,18 @@ int NodeHolder::removeNode(int32_t id) {
   auto it = byId_.find(id);
   if (it == byId_.end()) return 0;
   Node* node = it->second;
-  all_.erase(node);
   byId_.erase(it);
   node->activation = qornfloat(0.0f);
   cursor_ = byId_.begin();
   return 1;
+}
+
+std::vector<Node*> NodeHolder::allNodes() const {
+  std::vector<Node*> nodes;
+  nodes.reserve(nodeCount());
+  for (const auto& [id, node] : byId_) nodes.push_back(node);
+  nodes.insert(nodes.end(), shadowed_.begin(), shadowed_.end());
+  return nodes;
 }
 
 Node* NodeHolder::findByMd5(const std::string&) const { return nullptr; }

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
-#include <unordered_set>
+#include <vector>
 
 #include "Node.h"
 
@@ -36,13 +36,16 @@ class NodeHolder {
   Node* next();
 
   const std::map<int32_t, Node*>& byId() const { return byId_; }
-  const std::unordered_set<Node*>& allNodes() const { return all_; }
+  // Every node of the holder: those of the id map in id order, then those whose id was
+  // already taken when they were added.
+  std::vector<Node*> allNodes() const;
+  std::size_t nodeCount() const { return byId_.size() + shadowed_.size(); }
   std::size_t size() const { return byId_.size(); }
   int32_t largestId() const { return byId_.empty() ? 0 : byId_.rbegin()->first; }
 
  private:
   std::map<int32_t, Node*> byId_;
-  std::unordered_set<Node*> all_;
+  std::vector<Node*> shadowed_;  // added under an id that was taken (rare)
   std::map<int32_t, Node*>::const_iterator cursor_ = byId_.end();
 };
 

@@ -31,7 +31,7 @@ void PlexEngine::clear() {
 
 void PlexEngine::init() {
   // A holder that still holds nodes would leak them: drop that network first.
-  if (holder_ && !holder_->allNodes().empty()) cleanup();
+  if (holder_ && holder_->nodeCount() > 0) cleanup();
   links_.reset();
   holder_ = createNodeHolder();
   keywords_ = std::make_unique<KeywordIndex>();
@@ -46,7 +46,7 @@ void PlexEngine::cleanup() {
   hotlist_.clear();
   if (!holder_) return;
   // Collect first: the holder's own index references go with it, the engine's after.
-  std::vector<Node*> nodes(holder_->allNodes().begin(), holder_->allNodes().end());
+  std::vector<Node*> nodes = holder_->allNodes();
   holder_.reset();
   for (Node* node : nodes) node->release();
 }

@@ -109,16 +109,10 @@ class ManagerSource : public NetworkSource {
 // already holds only re-indexes it. Id order, so the lowest id wins a collision.
 // Only songs with a location need it: md5 texts are known when a node is added.
 void rebuildIndexes(NodeHolder& holder) {
-  std::vector<Node*> all;
-  all.reserve(holder.allNodes().size());
-  for (const auto& [id, node] : holder.byId()) all.push_back(node);
-  if (all.size() != holder.allNodes().size()) {  // nodes whose id was taken: after the rest
-    std::vector<Node*> extra;
-    for (Node* node : holder.allNodes())
-      if (holder.find(node->id) != node) extra.push_back(node);
-    std::sort(extra.begin(), extra.end(), ByNodeId());
-    all.insert(all.end(), extra.begin(), extra.end());
-  }
+  // Id order; nodes whose id was taken come after the rest, in id order too.
+  std::vector<Node*> all = holder.allNodes();
+  std::sort(all.begin() + static_cast<std::ptrdiff_t>(holder.byId().size()), all.end(),
+            ByNodeId());
   for (Node* node : all) {
     const SongNode* song = node->asSong();
     if (song && !song->location.empty()) holder.addNode(node);

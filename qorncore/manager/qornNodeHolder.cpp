@@ -63,7 +63,8 @@ void qornNodeHolder::index(Node* node) {
 
 void qornNodeHolder::unindex(Node* node) {
   // Release only after erasing: the index may hold the last reference.
-  auto dropEntry = [node](std::unordered_map<std::string, Node*>& map, const std::string& key) {
+  auto dropEntry = [node](std::unordered_map<std::string_view, Node*>& map,
+                          const std::string& key) {
     auto it = map.find(key);
     if (it == map.end() || it->second != node) return;
     map.erase(it);

@@ -1,8 +1,13 @@
 // qornNodeHolder: the engine's node holder, adding lookup by sample hash (md5) and by media
 // location. Every index entry holds one reference on its node.
+//
+// The index keys are views of the node's own md5 and location texts (a copy per key would
+// cost about 100 bytes per song), so a node's md5 and location must not change while it is
+// in the holder: remove it, change them, and add it again (add() re-indexes).
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "qorncore/engine/NodeHolder.h"
@@ -29,8 +34,8 @@ class qornNodeHolder : public NodeHolder {
   // drops the reference each held.
   void unindex(Node* node);
 
-  std::unordered_map<std::string, Node*> byMd5_;
-  std::unordered_map<std::string, Node*> byLocation_;
+  std::unordered_map<std::string_view, Node*> byMd5_;
+  std::unordered_map<std::string_view, Node*> byLocation_;
 };
 
 }  // namespace qorn
