@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "fftw_handles.h"
-#include "spectral_features.h"
+#include "frame_measures.h"
 
 namespace bextract {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "beat_histogram.h"
-#include "spectral_features.h"
+#include "frame_measures.h"
 #include "test_signals.h"
 #include "timbre.h"
 #include "wavelet.h"

@@ -1,4 +1,4 @@
-#include "spectral_features.h"
+#include "frame_measures.h"
 
 #include <cfloat>
 #include <cmath>
