@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "simd.h"
 #include "wavelet.h"
 
 namespace bextract {
@@ -123,8 +124,8 @@ BeatAnalyzer::BeatAnalyzer()
     : scratchA_(kWindow),
       scratchB_(kWindow),
       bandDetail_(kWindow),
-      bands_(kBands * kWindow),
-      fir_(kBands * kWindow) {
+      bands_(kBands * kBandStride),
+      envelopes_(kBands * kWindow) {
   prepare((661500 + kInputHop - 1) / kInputHop);
 }
 
@@ -219,41 +220,35 @@ void BeatAnalyzer::reconstructBand(int band, std::size_t window, float* out) {
 
 namespace {
 
-// Sum and centred sum of squares of y[0..kWindow) in double, vectorised: eight float lanes
-// over blocks of 256 samples (short enough to keep float rounding near 1e-7), each block
-// flushed into double lanes. Two passes, so the variance never suffers cancellation.
-void blockMoments(const float* y, double& mean, double& variance) {
-  constexpr int kLanes = 8;
+// Sums of y[0..kWindow) in double, vectorised: four float lanes over blocks of 256 samples
+// (short enough to keep float rounding near 1e-7), each block flushed into double lanes.
+// `term` maps a vector of four samples to the vector to add.
+template <typename Term>
+double blockSum(const float* y, Term term) {
+  using namespace simd;
   constexpr std::size_t kBlock = 256;
-  double total[kLanes] = {};
+  double total[4] = {};
   for (std::size_t start = 0; start < kWindow; start += kBlock) {
-    float lane[kLanes] = {};
-    for (std::size_t t = start; t < start + kBlock; t += kLanes) {
-      for (int j = 0; j < kLanes; ++j) lane[j] += y[t + j];
-    }
-    for (int j = 0; j < kLanes; ++j) total[j] += lane[j];
+    Float4 lane = splat(0.0f);
+    for (std::size_t t = start; t < start + kBlock; t += 4) lane += term(load(y + t));
+    for (int j = 0; j < 4; ++j) total[j] += lane[j];
   }
-  double sum = 0.0;
-  for (int j = 0; j < kLanes; ++j) sum += total[j];
-  mean = sum / kWindow;
+  return (total[0] + total[1]) + (total[2] + total[3]);
+}
 
+// Population variance of y[0..kWindow) around `mean` (their mean in double). Two passes, so
+// the variance never suffers cancellation.
+double centredVariance(const float* y, double mean) {
+  using namespace simd;
   const float centre = static_cast<float>(mean);
-  double squares[kLanes] = {};
-  for (std::size_t start = 0; start < kWindow; start += kBlock) {
-    float lane[kLanes] = {};
-    for (std::size_t t = start; t < start + kBlock; t += kLanes) {
-      for (int j = 0; j < kLanes; ++j) {
-        const float d = y[t + j] - centre;
-        lane[j] += d * d;
-      }
-    }
-    for (int j = 0; j < kLanes; ++j) squares[j] += lane[j];
-  }
-  double sumSquares = 0.0;
-  for (int j = 0; j < kLanes; ++j) sumSquares += squares[j];
+  const Float4 c = splat(centre);
+  const double sumSquares = blockSum(y, [c](Float4 v) {
+    const Float4 d = v - c;
+    return d * d;
+  });
   // The float centre differs from the double mean by a rounding; remove its share exactly.
   const double offset = mean - centre;
-  variance = sumSquares / kWindow - offset * offset;
+  return sumSquares / kWindow - offset * offset;
 }
 
 }  // namespace
@@ -265,57 +260,45 @@ void blockMoments(const float* y, double& mean, double& variance) {
 // The low-pass y[0] = 0, y[t] = 0.01 |x[t]| + 0.99 y[t-1] is a serial recurrence. Unrolled
 // by four it reads y[t] = 0.99^4 y[t-4] + h[t] with the short FIR
 // h[t] = 0.01 (|x[t]| + 0.99 |x[t-1]| + 0.99^2 |x[t-2]| + 0.99^3 |x[t-3]|), so four
-// consecutive outputs form one vector recurrence, and the four bands run side by side.
+// consecutive outputs form one vector recurrence, and the four bands run side by side as
+// four independent chains. Each band has kBandLead zeros before it and x[0] is cleared
+// (y[0] = 0 ignores it), so the FIR needs no start-up case.
 bool BeatAnalyzer::envelope(double* e) {
+  using namespace simd;
   constexpr float kA = 0.99f;
   constexpr float kA2 = kA * kA;
   constexpr float kA3 = kA2 * kA;
   constexpr float kA4 = kA2 * kA2;
-  constexpr int kStep = 4;
-  float* band[kBands];
-  float* fir[kBands];
+  const float* band[kBands];
+  float* out[kBands];
   for (int b = 0; b < kBands; ++b) {
-    band[b] = bands_.data() + b * kWindow;
-    fir[b] = fir_.data() + b * kWindow;
+    float* x = bandSignal(b);
+    x[0] = 0.0f;
+    band[b] = x;
+    out[b] = envelopes_.data() + b * kWindow;
   }
-  for (int b = 0; b < kBands; ++b) {
-    const float* x = band[b];
-    float* h = fir[b];
-    // y[0] = 0 ignores x[0]; x before 0 is nothing.
-    h[0] = 0.0f;
-    h[1] = 0.01f * std::fabs(x[1]);
-    h[2] = 0.01f * (std::fabs(x[2]) + kA * std::fabs(x[1]));
-    h[3] = 0.01f * (std::fabs(x[3]) + kA * std::fabs(x[2]) + kA2 * std::fabs(x[1]));
-    for (std::size_t t = 4; t < kWindow; ++t) {
-      h[t] = 0.01f * (std::fabs(x[t]) + kA * std::fabs(x[t - 1]) + kA2 * std::fabs(x[t - 2]) +
-                      kA3 * std::fabs(x[t - 3]));
-    }
-  }
-  // One 4-float vector per band holds four consecutive outputs (GCC/Clang vector extension;
-  // plain SSE2 on x86-64). Four bands give four independent chains to hide the latency.
-  using Float4 = float __attribute__((vector_size(16)));
-  static_assert(kStep * sizeof(float) == sizeof(Float4));
   Float4 y[kBands] = {};
-  for (std::size_t t = 0; t < kWindow; t += kStep) {
+  for (std::size_t t = 0; t < kWindow; t += 4) {
     for (int b = 0; b < kBands; ++b) {
-      Float4 h;
-      std::memcpy(&h, fir[b] + t, sizeof h);
+      const float* x = band[b] + t;
+      const Float4 h = 0.01f * (abs(load(x)) + kA * abs(load(x - 1)) + kA2 * abs(load(x - 2)) +
+                                kA3 * abs(load(x - 3)));
       y[b] = h + kA4 * y[b];
-      std::memcpy(band[b] + t, &y[b], sizeof h);
+      store(out[b] + t, y[b]);
     }
   }
 
   std::array<double, kBands> mean{};
   std::array<double, kBands> scale{};
   for (int b = 0; b < kBands; ++b) {
-    double variance = 0.0;
-    blockMoments(band[b], mean[b], variance);
+    mean[b] = blockSum(out[b], [](Float4 v) { return v; }) / kWindow;
+    const double variance = centredVariance(out[b], mean[b]);
     if (!(variance > 0.0)) return false;
     scale[b] = 0.05 / std::sqrt(variance);
   }
   for (std::size_t i = 0; i < kEnvelope; ++i) {
     double sum = 0.0;
-    for (int b = 0; b < kBands; ++b) sum += (band[b][i * kEnvelopeStep] - mean[b]) * scale[b];
+    for (int b = 0; b < kBands; ++b) sum += (out[b][i * kEnvelopeStep] - mean[b]) * scale[b];
     e[i] = sum;
   }
   return true;
@@ -332,7 +315,7 @@ void BeatAnalyzer::histogram(const int16_t* samples, std::size_t count, BeatHist
   std::array<double, kLastLag + 2> r{};
   for (std::size_t w = 0; w < windows; ++w) {
     patchWindowEnds(w);
-    for (int b = 0; b < kBands; ++b) reconstructBand(b, w, bands_.data() + b * kWindow);
+    for (int b = 0; b < kBands; ++b) reconstructBand(b, w, bandSignal(b));
     if (!envelope(e.data())) continue;
     std::copy(e.begin(), e.begin() + kEnvelope, e.begin() + kEnvelope);  // periodic lags
     // r[t] = (1/512) sum_n e[n] e[(n + t) mod 512] for the lags the peak search reads; the

@@ -61,8 +61,13 @@ class BeatAnalyzer {
   std::vector<float> scratchA_;
   std::vector<float> scratchB_;
   std::vector<float> bandDetail_;
-  std::vector<float> bands_;  // 4 x 16384 band signals, then their envelopes
-  std::vector<float> fir_;    // 4 x 16384 look-ahead terms of the low-pass
+  // The four band signals, each after kBandLead zeros (the low-pass reads x[t-3] at t = 0).
+  static constexpr std::size_t kBandLead = 4;
+  static constexpr std::size_t kBandStride = kBandLead + 16384;
+  float* bandSignal(int band) { return bands_.data() + band * kBandStride + kBandLead; }
+
+  std::vector<float> bands_;      // 4 x (kBandLead zeros, 16384 band samples)
+  std::vector<float> envelopes_;  // 4 x 16384 low-passed envelopes
 };
 
 }  // namespace bextract

@@ -164,6 +164,48 @@ TEST(Wavelet, PyramidReconstructsExactlyAndStepsAreTransposes) {
   for (std::size_t i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(viaUpsample[i], viaInverse[i]);
 }
 
+// The steps run four outputs at a time with a scalar remainder; every length, whole blocks
+// or not, must give the textbook formula at every position (the wrap-around included).
+TEST(Wavelet, StepsMatchTheFormulaAtEveryLength) {
+  auto value = [](std::size_t i, double phase) {
+    return static_cast<float>(std::sin(0.7 * i + phase) + 0.01 * i);
+  };
+  for (const std::size_t half : {2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 13u, 64u, 67u}) {
+    SCOPED_TRACE(half);
+    std::vector<float> s(half), w(half);
+    for (std::size_t i = 0; i < half; ++i) {
+      s[i] = value(i, 0.0);
+      w[i] = value(i, 1.3);
+    }
+    std::vector<float> inverse(2 * half), upsampled(2 * half);
+    daub4InverseStep(s.data(), w.data(), half, inverse.data());
+    daub4UpsampleStep(s.data(), half, upsampled.data());
+    for (std::size_t i = 0; i < half; ++i) {
+      const std::size_t p = (i + half - 1) % half;  // the pair before, periodically
+      EXPECT_FLOAT_EQ(inverse[2 * i],
+                      kDaub4C2 * s[p] + kDaub4C1 * w[p] + kDaub4C0 * s[i] + kDaub4C3 * w[i]);
+      EXPECT_FLOAT_EQ(inverse[2 * i + 1],
+                      kDaub4C3 * s[p] - kDaub4C0 * w[p] + kDaub4C1 * s[i] - kDaub4C2 * w[i]);
+      EXPECT_FLOAT_EQ(upsampled[2 * i], kDaub4C2 * s[p] + kDaub4C0 * s[i]);
+      EXPECT_FLOAT_EQ(upsampled[2 * i + 1], kDaub4C3 * s[p] + kDaub4C1 * s[i]);
+    }
+
+    // Forward halves over count = half outputs read 2 * half + 2 inputs.
+    std::vector<float> in(2 * half + 2);
+    for (std::size_t i = 0; i < in.size(); ++i) in[i] = value(i, 2.1);
+    std::vector<float> smooth(half + 1, -7.0f), detail(half + 1, -7.0f);
+    daub4SmoothLinear(in.data(), half, smooth.data());
+    daub4DetailLinear(in.data(), half, detail.data());
+    for (std::size_t i = 0; i < half; ++i) {
+      const float* a = in.data() + 2 * i;
+      EXPECT_FLOAT_EQ(smooth[i], daub4SmoothAt(a[0], a[1], a[2], a[3]));
+      EXPECT_FLOAT_EQ(detail[i], daub4DetailAt(a[0], a[1], a[2], a[3]));
+    }
+    EXPECT_EQ(smooth[half], -7.0f);  // nothing written past count
+    EXPECT_EQ(detail[half], -7.0f);
+  }
+}
+
 // A straightforward beat histogram: every window decimated, transformed, masked and
 // inverted on its own, as the definition reads. BeatAnalyzer shares the forward pyramid
 // between overlapping windows and must give the same histogram.
