@@ -304,6 +304,38 @@ bool BeatAnalyzer::envelope(double* e) {
   return true;
 }
 
+namespace {
+
+// r[t] = (1/512) sum_n e[n] e[(n + t) mod 512] for the lags the peak search reads,
+// t = 25..102; e holds the envelope twice over (the periodic lags) and at least eight
+// values more. Each lag's sum runs over n in order, in double. Two lags per vector and four
+// named accumulators per pass over n, so they stay in registers at any optimisation level.
+void autocorrelation(const double* e, double* r) {
+  using Double2 = double __attribute__((vector_size(16)));
+  auto load2 = [](const double* p) {
+    Double2 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  };
+  constexpr int kLow = kFirstLag - 1;
+  constexpr int kHigh = kLastLag + 1;
+  for (int first = kLow; first <= kHigh; first += 8) {
+    Double2 acc0 = {}, acc1 = {}, acc2 = {}, acc3 = {};
+    for (std::size_t n = 0; n < kEnvelope; ++n) {
+      const Double2 en = {e[n], e[n]};
+      const double* lagged = e + n + first;
+      acc0 += en * load2(lagged);
+      acc1 += en * load2(lagged + 2);
+      acc2 += en * load2(lagged + 4);
+      acc3 += en * load2(lagged + 6);
+    }
+    const double sums[8] = {acc0[0], acc0[1], acc1[0], acc1[1], acc2[0], acc2[1], acc3[0], acc3[1]};
+    for (int i = 0; i < 8 && first + i <= kHigh; ++i) r[first + i] = sums[i] / kEnvelope;
+  }
+}
+
+}  // namespace
+
 void BeatAnalyzer::histogram(const int16_t* samples, std::size_t count, BeatHistogram& out) {
   out.fill(0.0);
   const std::size_t windows = (count + kInputHop - 1) / kInputHop;
@@ -311,23 +343,14 @@ void BeatAnalyzer::histogram(const int16_t* samples, std::size_t count, BeatHist
   prepare(windows);
   transformInput(samples, count, windows);
 
-  std::array<double, 2 * kEnvelope> e{};
+  std::array<double, 2 * kEnvelope + 8> e{};  // two periods and the lag blocks' overrun
   std::array<double, kLastLag + 2> r{};
   for (std::size_t w = 0; w < windows; ++w) {
     patchWindowEnds(w);
     for (int b = 0; b < kBands; ++b) reconstructBand(b, w, bandSignal(b));
     if (!envelope(e.data())) continue;
     std::copy(e.begin(), e.begin() + kEnvelope, e.begin() + kEnvelope);  // periodic lags
-    // r[t] = (1/512) sum_n e[n] e[(n + t) mod 512] for the lags the peak search reads; the
-    // lag loop is innermost so it vectorises without reordering any sum.
-    constexpr int kLow = kFirstLag - 1;
-    constexpr int kHigh = kLastLag + 1;
-    std::array<double, kHigh + 1> acc{};
-    for (std::size_t n = 0; n < kEnvelope; ++n) {
-      const double en = e[n];
-      for (int t = kLow; t <= kHigh; ++t) acc[t] += en * e[n + t];
-    }
-    for (int t = kLow; t <= kHigh; ++t) r[t] = acc[t] / kEnvelope;
+    autocorrelation(e.data(), r.data());
     addAutocorrelationPeaks(r.data(), out);
   }
 }
