@@ -277,16 +277,22 @@ bool BeatAnalyzer::envelope(double* e) {
     band[b] = x;
     out[b] = envelopes_.data() + b * kWindow;
   }
-  Float4 y[kBands] = {};
+  // One named chain per band: an array indexed in a loop over the bands stays in memory
+  // at -O2 and puts a store-to-load round trip into every step of the recurrence.
+  auto step = [](const float* x, float* y, Float4& state) {
+    const Float4 h = 0.01f * (abs(load(x)) + kA * abs(load(x - 1)) + kA2 * abs(load(x - 2)) +
+                              kA3 * abs(load(x - 3)));
+    state = h + kA4 * state;
+    store(y, state);
+  };
+  Float4 y0 = {}, y1 = {}, y2 = {}, y3 = {};
   for (std::size_t t = 0; t < kWindow; t += 4) {
-    for (int b = 0; b < kBands; ++b) {
-      const float* x = band[b] + t;
-      const Float4 h = 0.01f * (abs(load(x)) + kA * abs(load(x - 1)) + kA2 * abs(load(x - 2)) +
-                                kA3 * abs(load(x - 3)));
-      y[b] = h + kA4 * y[b];
-      store(out[b] + t, y[b]);
-    }
+    step(band[0] + t, out[0] + t, y0);
+    step(band[1] + t, out[1] + t, y1);
+    step(band[2] + t, out[2] + t, y2);
+    step(band[3] + t, out[3] + t, y3);
   }
+  static_assert(kBands == 4);
 
   std::array<double, kBands> mean{};
   std::array<double, kBands> scale{};
