@@ -220,7 +220,7 @@ void BeatAnalyzer::reconstructBand(int band, std::size_t window, float* out) {
 
 namespace {
 
-// Sums of y[0..kWindow) in double, vectorised: four float lanes over blocks of 256 samples
+// Sums of y[0..kWindow) in double, vectorised: eight float lanes over blocks of 256 samples
 // (short enough to keep float rounding near 1e-7), each block flushed into double lanes.
 // `term` maps a vector of four samples to the vector to add.
 template <typename Term>
@@ -229,9 +229,14 @@ double blockSum(const float* y, Term term) {
   constexpr std::size_t kBlock = 256;
   double total[4] = {};
   for (std::size_t start = 0; start < kWindow; start += kBlock) {
-    Float4 lane = splat(0.0f);
-    for (std::size_t t = start; t < start + kBlock; t += 4) lane += term(load(y + t));
-    for (int j = 0; j < 4; ++j) total[j] += lane[j];
+    // Two accumulators, so the adds do not wait on each other.
+    Float4 even = splat(0.0f);
+    Float4 odd = splat(0.0f);
+    for (std::size_t t = start; t < start + kBlock; t += 8) {
+      even += term(load(y + t));
+      odd += term(load(y + t + 4));
+    }
+    for (int j = 0; j < 4; ++j) total[j] += double(even[j]) + double(odd[j]);
   }
   return (total[0] + total[1]) + (total[2] + total[3]);
 }
