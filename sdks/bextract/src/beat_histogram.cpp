@@ -184,7 +184,8 @@ void BeatAnalyzer::patchWindowEnds(std::size_t window) {
 // Band b keeps the pyramid coefficients [5 * 2^(6+b), 5 * 2^(7+b)): the upper three
 // quarters of level 6-b's detail and the first quarter of level 5-b's. Every coarser level is
 // zero, so the inverse starts there; every finer level is zero, so it ends in upsampling.
-void BeatAnalyzer::reconstructBand(int band, std::size_t window, float* out) {
+// Writes |band| (all the envelope needs) to out[0..16384).
+void BeatAnalyzer::reconstructRectifiedBand(int band, std::size_t window, float* out) {
   const std::size_t lowerHalf = std::size_t{256} << band;
   const int lowerLevel = kLevels - band;
   const float* lowerDetail = detail_[lowerLevel].data() + ((window * kHop) >> lowerLevel);
@@ -211,11 +212,13 @@ void BeatAnalyzer::reconstructBand(int band, std::size_t window, float* out) {
   float* current = upsamplings % 2 == 0 ? out : scratchB_.data();
   float* other = upsamplings % 2 == 0 ? scratchB_.data() : out;
   daub4InverseStep(scratchA_.data(), detail, upperHalf, current);
-  for (int step = 0; step < upsamplings; ++step) {
+  for (int step = 0; step + 1 < upsamplings; ++step) {
     daub4UpsampleStep(current, length, other);
     std::swap(current, other);
     length *= 2;
   }
+  // Only the envelope reads the band, and it reads |band|: rectify in the last step.
+  daub4UpsampleStepRectified(current, length, other);
 }
 
 namespace {
@@ -258,7 +261,7 @@ double centredVariance(const float* y, double mean) {
 
 }  // namespace
 
-// Rectifies, low-passes and normalises the four bands in bands_ and sums them, every 32nd
+// Low-passes and normalises the four rectified bands in bands_ and sums them, every 32nd
 // sample, into e[0..512). Returns false when a band has zero variance (the window then
 // contributes nothing).
 //
@@ -267,13 +270,15 @@ double centredVariance(const float* y, double mean) {
 // h[t] = 0.01 (|x[t]| + 0.99 |x[t-1]| + 0.99^2 |x[t-2]| + 0.99^3 |x[t-3]|), so four
 // consecutive outputs form one vector recurrence, and the four bands run side by side as
 // four independent chains. Each band has kBandLead zeros before it and x[0] is cleared
-// (y[0] = 0 ignores it), so the FIR needs no start-up case.
+// (y[0] = 0 ignores it), so the FIR needs no start-up case. The same pass sums each band's
+// envelope (float lanes per block of 256 samples, flushed into double) for its mean.
 bool BeatAnalyzer::envelope(double* e) {
   using namespace simd;
   constexpr float kA = 0.99f;
   constexpr float kA2 = kA * kA;
   constexpr float kA3 = kA2 * kA;
   constexpr float kA4 = kA2 * kA2;
+  constexpr std::size_t kBlock = 256;
   const float* band[kBands];
   float* out[kBands];
   for (int b = 0; b < kBands; ++b) {
@@ -284,25 +289,33 @@ bool BeatAnalyzer::envelope(double* e) {
   }
   // One named chain per band: an array indexed in a loop over the bands stays in memory
   // at -O2 and puts a store-to-load round trip into every step of the recurrence.
-  auto step = [](const float* x, float* y, Float4& state) {
-    const Float4 h = 0.01f * (abs(load(x)) + kA * abs(load(x - 1)) + kA2 * abs(load(x - 2)) +
-                              kA3 * abs(load(x - 3)));
+  auto step = [](const float* x, float* y, Float4& state, Float4& sum) {
+    const Float4 h = 0.01f * (load(x) + kA * load(x - 1) + kA2 * load(x - 2) + kA3 * load(x - 3));
     state = h + kA4 * state;
     store(y, state);
+    sum += state;
   };
   Float4 y0 = {}, y1 = {}, y2 = {}, y3 = {};
-  for (std::size_t t = 0; t < kWindow; t += 4) {
-    step(band[0] + t, out[0] + t, y0);
-    step(band[1] + t, out[1] + t, y1);
-    step(band[2] + t, out[2] + t, y2);
-    step(band[3] + t, out[3] + t, y3);
+  std::array<double, kBands> total{};
+  for (std::size_t start = 0; start < kWindow; start += kBlock) {
+    Float4 s0 = {}, s1 = {}, s2 = {}, s3 = {};
+    for (std::size_t t = start; t < start + kBlock; t += 4) {
+      step(band[0] + t, out[0] + t, y0, s0);
+      step(band[1] + t, out[1] + t, y1, s1);
+      step(band[2] + t, out[2] + t, y2, s2);
+      step(band[3] + t, out[3] + t, y3, s3);
+    }
+    total[0] += (double(s0[0]) + s0[1]) + (double(s0[2]) + s0[3]);
+    total[1] += (double(s1[0]) + s1[1]) + (double(s1[2]) + s1[3]);
+    total[2] += (double(s2[0]) + s2[1]) + (double(s2[2]) + s2[3]);
+    total[3] += (double(s3[0]) + s3[1]) + (double(s3[2]) + s3[3]);
   }
   static_assert(kBands == 4);
 
   std::array<double, kBands> mean{};
   std::array<double, kBands> scale{};
   for (int b = 0; b < kBands; ++b) {
-    mean[b] = blockSum(out[b], [](Float4 v) { return v; }) / kWindow;
+    mean[b] = total[b] / kWindow;
     const double variance = centredVariance(out[b], mean[b]);
     if (!(variance > 0.0)) return false;
     scale[b] = 0.05 / std::sqrt(variance);
@@ -358,7 +371,7 @@ void BeatAnalyzer::histogram(const int16_t* samples, std::size_t count, BeatHist
   std::array<double, kLastLag + 2> r{};
   for (std::size_t w = 0; w < windows; ++w) {
     patchWindowEnds(w);
-    for (int b = 0; b < kBands; ++b) reconstructBand(b, w, bandSignal(b));
+    for (int b = 0; b < kBands; ++b) reconstructRectifiedBand(b, w, bandSignal(b));
     if (!envelope(e.data())) continue;
     std::copy(e.begin(), e.begin() + kEnvelope, e.begin() + kEnvelope);  // periodic lags
     autocorrelation(e.data(), r.data());

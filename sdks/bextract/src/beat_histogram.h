@@ -47,7 +47,7 @@ class BeatAnalyzer {
   void prepare(std::size_t windows);
   void transformInput(const int16_t* samples, std::size_t count, std::size_t windows);
   void patchWindowEnds(std::size_t window);
-  void reconstructBand(int band, std::size_t window, float* out);
+  void reconstructRectifiedBand(int band, std::size_t window, float* out);
   bool envelope(double* e);
 
   // smooth_[0] is the decimated input with leading zeros; smooth_[l], detail_[l] are the
@@ -61,7 +61,8 @@ class BeatAnalyzer {
   std::vector<float> scratchA_;
   std::vector<float> scratchB_;
   std::vector<float> bandDetail_;
-  // The four band signals, each after kBandLead zeros (the low-pass reads x[t-3] at t = 0).
+  // The four rectified band signals, each after kBandLead zeros (the low-pass reads x[t-3] at t =
+  // 0).
   static constexpr std::size_t kBandLead = 4;
   static constexpr std::size_t kBandStride = kBandLead + 16384;
   float* bandSignal(int band) { return bands_.data() + band * kBandStride + kBandLead; }

@@ -1,6 +1,7 @@
 #include "wavelet.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "simd.h"
 
@@ -77,26 +78,41 @@ void daub4InverseStep(const float* smooth, const float* detail, std::size_t half
   }
 }
 
-void daub4UpsampleStep(const float* smooth, std::size_t half, float* out) {
-  const float sLast = smooth[half - 1];
-  out[0] = kDaub4C2 * sLast + kDaub4C0 * smooth[0];
-  out[1] = kDaub4C3 * sLast + kDaub4C1 * smooth[0];
+namespace {
+
+template <bool kRectify>
+void upsample(const float* smooth, std::size_t half, float* out) {
   using namespace simd;
+  auto finish = [](float v) { return kRectify ? std::fabs(v) : v; };
+  auto finish4 = [](Float4 v) { return kRectify ? abs(v) : v; };
+  const float sLast = smooth[half - 1];
+  out[0] = finish(kDaub4C2 * sLast + kDaub4C0 * smooth[0]);
+  out[1] = finish(kDaub4C3 * sLast + kDaub4C1 * smooth[0]);
   std::size_t i = 0;
   for (; i + 5 <= half; i += 4) {
     const Float4 s0 = load(smooth + i);
     const Float4 s1 = load(smooth + i + 1);
-    const Float4 even = kDaub4C2 * s0 + kDaub4C0 * s1;
-    const Float4 odd = kDaub4C3 * s0 + kDaub4C1 * s1;
+    const Float4 even = finish4(kDaub4C2 * s0 + kDaub4C0 * s1);
+    const Float4 odd = finish4(kDaub4C3 * s0 + kDaub4C1 * s1);
     store(out + 2 * i + 2, interleaveLow(even, odd));
     store(out + 2 * i + 6, interleaveHigh(even, odd));
   }
   for (; i + 1 < half; ++i) {
     const float s0 = smooth[i];
     const float s1 = smooth[i + 1];
-    out[2 * i + 2] = kDaub4C2 * s0 + kDaub4C0 * s1;
-    out[2 * i + 3] = kDaub4C3 * s0 + kDaub4C1 * s1;
+    out[2 * i + 2] = finish(kDaub4C2 * s0 + kDaub4C0 * s1);
+    out[2 * i + 3] = finish(kDaub4C3 * s0 + kDaub4C1 * s1);
   }
+}
+
+}  // namespace
+
+void daub4UpsampleStep(const float* smooth, std::size_t half, float* out) {
+  upsample<false>(smooth, half, out);
+}
+
+void daub4UpsampleStepRectified(const float* smooth, std::size_t half, float* out) {
+  upsample<true>(smooth, half, out);
 }
 
 void daub4Forward(float* data, std::size_t n, float* scratch) {

@@ -38,6 +38,8 @@ void daub4InverseStep(const float* smooth, const float* detail, std::size_t half
 // The inverse step with an all-zero detail half (the upsampling through a level whose
 // coefficients were all masked out).
 void daub4UpsampleStep(const float* smooth, std::size_t half, float* out);
+// The same step with every output rectified (|out|), for a band headed for its envelope.
+void daub4UpsampleStepRectified(const float* smooth, std::size_t half, float* out);
 
 // Full periodic pyramids in place over n (a power of two >= 4) values, down to / up from a
 // length of 4; `scratch` holds n floats.

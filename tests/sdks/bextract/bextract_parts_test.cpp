@@ -167,7 +167,7 @@ TEST(Wavelet, PyramidReconstructsExactlyAndStepsAreTransposes) {
 // The steps run four outputs at a time with a scalar remainder; every length, whole blocks
 // or not, must give the textbook formula at every position (the wrap-around included).
 TEST(Wavelet, StepsMatchTheFormulaAtEveryLength) {
-  auto value = [](std::size_t i, double phase) {
+  auto value = [](std::size_t i, double phase) {  // both signs, so rectifying shows
     return static_cast<float>(std::sin(0.7 * i + phase) + 0.01 * i);
   };
   for (const std::size_t half : {2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 13u, 64u, 67u}) {
@@ -177,9 +177,11 @@ TEST(Wavelet, StepsMatchTheFormulaAtEveryLength) {
       s[i] = value(i, 0.0);
       w[i] = value(i, 1.3);
     }
-    std::vector<float> inverse(2 * half), upsampled(2 * half);
+    std::vector<float> inverse(2 * half), upsampled(2 * half), rectified(2 * half);
     daub4InverseStep(s.data(), w.data(), half, inverse.data());
     daub4UpsampleStep(s.data(), half, upsampled.data());
+    daub4UpsampleStepRectified(s.data(), half, rectified.data());
+    for (std::size_t i = 0; i < 2 * half; ++i) EXPECT_EQ(rectified[i], std::fabs(upsampled[i]));
     for (std::size_t i = 0; i < half; ++i) {
       const std::size_t p = (i + half - 1) % half;  // the pair before, periodically
       EXPECT_FLOAT_EQ(inverse[2 * i],
