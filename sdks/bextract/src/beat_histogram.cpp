@@ -331,9 +331,11 @@ bool BeatAnalyzer::envelope(double* e) {
 namespace {
 
 // r[t] = (1/512) sum_n e[n] e[(n + t) mod 512] for the lags the peak search reads,
-// t = 25..102; e holds the envelope twice over (the periodic lags) and at least eight
-// values more. Each lag's sum runs over n in order, in double. Two lags per vector and four
-// named accumulators per pass over n, so they stay in registers at any optimisation level.
+// t = 25..102; e holds the envelope twice over (the periodic lags). Lags go in blocks of
+// eight, so the last block also computes lags 103 and 104, which are dropped (they read
+// at most e[511 + 104], well inside the two periods). Each lag's sum runs over n in order,
+// in double. Two lags per vector and four named accumulators per pass over n, so they stay
+// in registers at any optimisation level.
 void autocorrelation(const double* e, double* r) {
   using Double2 = double __attribute__((vector_size(16)));
   auto load2 = [](const double* p) {
@@ -343,6 +345,7 @@ void autocorrelation(const double* e, double* r) {
   };
   constexpr int kLow = kFirstLag - 1;
   constexpr int kHigh = kLastLag + 1;
+  static_assert(kLow + ((kHigh - kLow) / 8 + 1) * 8 <= int(kEnvelope), "reads past two periods");
   for (int first = kLow; first <= kHigh; first += 8) {
     Double2 acc0 = {}, acc1 = {}, acc2 = {}, acc3 = {};
     for (std::size_t n = 0; n < kEnvelope; ++n) {
@@ -367,7 +370,7 @@ void BeatAnalyzer::histogram(const int16_t* samples, std::size_t count, BeatHist
   prepare(windows);
   transformInput(samples, count, windows);
 
-  std::array<double, 2 * kEnvelope + 8> e{};  // two periods and the lag blocks' overrun
+  std::array<double, 2 * kEnvelope> e{};
   std::array<double, kLastLag + 2> r{};
   for (std::size_t w = 0; w < windows; ++w) {
     patchWindowEnds(w);
