@@ -8,6 +8,7 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/dict.h>
 #include <libavutil/mathematics.h>
 }
 
@@ -52,8 +53,16 @@ FormatInput FormatInput::open(const std::string& path, const Deadline& deadline)
   context->flags |= AVFMT_FLAG_FAST_SEEK;
   context->interrupt_callback.callback = &interruptWhenExpired;
   context->interrupt_callback.opaque = const_cast<Deadline*>(&deadline);
+  // A WAV file declaring 16-bit PCM is checked for compressed audio hidden behind that tag
+  // (MP3 or AC-3 in WAV). By default FFmpeg gathers up to 32 packets for that check and runs
+  // every format probe over them, which costs more than decoding the whole window; the first
+  // packet tells the same for any real file.
+  AVDictionary* options = nullptr;
+  if (av_dict_set(&options, "max_probe_packets", "1", 0) < 0) throw std::bad_alloc();
   // On failure avformat_open_input frees the context and nulls the pointer.
-  if (avformat_open_input(&context, path.c_str(), nullptr, nullptr) < 0) return {};
+  const int opened = avformat_open_input(&context, path.c_str(), nullptr, &options);
+  av_dict_free(&options);
+  if (opened < 0) return {};
   FormatInput input;
   input.context_ = context;
   if (avformat_find_stream_info(context, nullptr) < 0) return {};
