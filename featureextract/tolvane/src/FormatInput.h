@@ -9,6 +9,7 @@
 
 struct AVFormatContext;
 struct AVCodecParameters;
+struct AVPacket;
 
 namespace tolvane {
 
@@ -38,8 +39,7 @@ class FormatInput {
   FormatInput(const FormatInput&) = delete;
   FormatInput& operator=(const FormatInput&) = delete;
 
-  // Opens and probes `path` (UTF-8). Seeking is set to FFmpeg's fast mode (no reading of the
-  // whole file to find a position), and every blocking FFmpeg call gives up once `deadline`
+  // Opens and probes `path` (UTF-8). Every blocking FFmpeg call gives up once `deadline`
   // has passed; `deadline` must outlive the input. Returns an empty input when the file
   // cannot be opened or probed. Throws only std::bad_alloc.
   static FormatInput open(const std::string& path, const Deadline& deadline);
@@ -52,17 +52,43 @@ class FormatInput {
   StreamTiming timing(int stream) const;
 
   // Moves the read position so that the next packets of `stream` start at or before
-  // `seconds` (in the stream's own time). Packets read afterwards carry the container's
-  // timestamps; for MP3 these come from the demuxer's bitrate estimate and may be up to one
-  // frame (26 ms) off. Returns false when the container cannot seek; the
-  // read position is then unspecified but still valid.
+  // `seconds` (in the stream's own time), and packets read afterwards carry timestamps true
+  // to the sample. Most containers index their packets; plain MP3 files do not, and FFmpeg
+  // labels the frame it lands on from a byte estimate that can be a frame or more off. For
+  // those, a constant-rate file is seeked fast and its frames relabelled by their byte
+  // position (seekMp3); a variable-rate file, whose position says nothing exact, is seeked
+  // by reading (not decoding) the frames before the target. Returns false when the
+  // container cannot seek; the read position is then unspecified but still valid.
   bool seekBefore(int stream, double seconds);
 
   // Reads the next packet of any stream into `packet` (which is unreferenced first).
   ReadResult read(Packet& packet);
 
  private:
+  // Relabelling of the packets of one MP3 stream after a fast seek: the first packet read
+  // is frame number round((position - firstFrame) / meanFrameBytes) of the stream, and
+  // every later packet moves by the same amount.
+  struct FrameRelabel {
+    int stream = -1;
+    bool pending = false;
+    int64_t seekedTo = 0;    // byte position the seek landed on
+    int64_t firstFrame = 0;  // byte position of the first audio frame
+    double meanFrameBytes = 0;
+    int samplesPerFrame = 0;
+    int sampleRate = 0;
+    int64_t offset = 0;  // added to pts and dts, in the stream's time base
+  };
+
+  bool isMp3Stream(int stream) const;
+  bool seekFast(int stream, int64_t target);
+  bool seekMp3(int stream, int64_t target);
+  bool seekExact(int stream, int64_t target);
+  void relabel(AVPacket* packet);
+
   AVFormatContext* context_ = nullptr;
+  // Where the demuxer's header parsing left the input: for MP3, the first audio frame.
+  int64_t dataOffset_ = -1;
+  FrameRelabel relabel_;
 };
 
 }  // namespace tolvane
