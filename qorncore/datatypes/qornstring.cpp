@@ -13,8 +13,15 @@ constexpr char kHexDigits[] = "0123456789abcdef";
 
 bool needsPercent(unsigned char byte) {
   switch (byte) {
-    case '"': case '%': case '&': case '/': case '<': case '>': return true;
-    default: return false;
+    case '"':
+    case '%':
+    case '&':
+    case '/':
+    case '<':
+    case '>':
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -36,8 +43,7 @@ int leadingHex(char a, char b) {
 
 // ASCII keyword delimiters.
 bool isAsciiDelimiter(unsigned char c) {
-  static constexpr std::string_view kDelimiters =
-      " \r\n\t!@#$%^&*()[]_+-={}|\\:\"'?/.,<>";
+  static constexpr std::string_view kDelimiters = " \r\n\t!@#$%^&*()[]_+-={}|\\:\"'?/.,<>";
   return c < 0x80 && kDelimiters.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
@@ -45,9 +51,16 @@ bool isAsciiDelimiter(unsigned char c) {
 // 0xA1, 0xBA, 0xD7, 0xF7, 0x91).
 bool isWideDelimiter(char32_t cp) {
   switch (cp) {
-    case 0x00BF: case 0x2019: case 0x00A1: case 0x00BA: case 0x00D7: case 0x00F7: case 0x2018:
+    case 0x00BF:
+    case 0x2019:
+    case 0x00A1:
+    case 0x00BA:
+    case 0x00D7:
+    case 0x00F7:
+    case 0x2018:
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -92,23 +105,37 @@ qornstring::qornstring(std::u16string_view text) : text_(zarvell::utf16ToUtf8(te
 qornstring qornstring::escapeForFile() const {
   std::string out;
   out.reserve(text_.size() + text_.size() / 8);
-  for (char c : text_) {
-    const unsigned char byte = static_cast<unsigned char>(c);
+  appendForFile(text_, out);
+  return qornstring(std::move(out));
+}
+
+void qornstring::appendForFile(std::string_view text, std::string& out) {
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n) {
+    // Copy the run of bytes that stay as they are in one piece.
+    std::size_t plain = i;
+    while (plain < n) {
+      const unsigned char byte = static_cast<unsigned char>(text[plain]);
+      if (byte >= 0x80 || byte < 0x20 || needsPercent(byte)) break;
+      ++plain;
+    }
+    out.append(text.data() + i, plain - i);
+    if (plain == n) return;
+    const unsigned char byte = static_cast<unsigned char>(text[plain]);
     if (byte >= 0x80) {
-      out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-      out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+      const char pair[2] = {static_cast<char>(0xC0 | (byte >> 6)),
+                            static_cast<char>(0x80 | (byte & 0x3F))};
+      out.append(pair, 2);
     } else if (byte < 0x20) {
       out.push_back(' ');
       QORN_LOG(Warn, kSource, "skipped ctrl char" + std::to_string(byte));
-    } else if (needsPercent(byte)) {
-      out.push_back('%');
-      out.push_back(kHexDigits[byte >> 4]);
-      out.push_back(kHexDigits[byte & 0x0F]);
     } else {
-      out.push_back(c);
+      const char escaped[3] = {'%', kHexDigits[byte >> 4], kHexDigits[byte & 0x0F]};
+      out.append(escaped, 3);
     }
+    i = plain + 1;
   }
-  return qornstring(std::move(out));
 }
 
 qornstring qornstring::decodeFileText(std::string_view text) {
@@ -198,8 +225,12 @@ std::vector<std::string> qornstring::tokenize(bool filterStopWords) const {
   return tokens;
 }
 
-int qornstring::toInt() const { return static_cast<int>(std::strtol(text_.c_str(), nullptr, 10)); }
+int qornstring::toInt() const {
+  return static_cast<int>(std::strtol(text_.c_str(), nullptr, 10));
+}
 
-qornfloat qornstring::toFloat() const { return qornfloat::fromText(text_); }
+qornfloat qornstring::toFloat() const {
+  return qornfloat::fromText(text_);
+}
 
 }  // namespace qorn

@@ -38,6 +38,8 @@ class qornstring {
   // UTF-8 form (read as Latin-1), control bytes become a space (logged at WARN as
   // "skipped ctrl char<n>"), and " % & / < > become "%" plus two lower-case hex digits.
   qornstring escapeForFile() const;
+  // The same, appended to `out` (the network writer's form: no temporary text).
+  static void appendForFile(std::string_view text, std::string& out);
 
   // The network file reader's decoder: undoes escapeForFile for every byte it can produce
   // (characters that need three or more UTF-8 bytes read as "?").

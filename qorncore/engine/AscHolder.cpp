@@ -59,12 +59,11 @@ void AscHolder::release(uint32_t slot) {
 }
 
 const std::vector<AscHolder::Entry>* AscHolder::adjacencyOf(int32_t id) const {
-  auto it = adjacency_.find(id);
-  return it == adjacency_.end() ? nullptr : &it->second;
+  return adjacency_.find(id);
 }
 
 std::vector<AscHolder::Entry>::iterator AscHolder::lowerBound(std::vector<Entry>& adj,
-                                                               int32_t other) {
+                                                              int32_t other) {
   return std::lower_bound(adj.begin(), adj.end(), other,
                           [](const Entry& e, int32_t id) { return e.other < id; });
 }
@@ -73,9 +72,9 @@ Asc* AscHolder::enter(const Asc& value) {
   const uint32_t slot = allocate(value);
   const int32_t a = value.from->id;
   const int32_t b = value.to->id;
-  auto& adjA = adjacency_[a];
+  auto& adjA = adjacency_.get(a);
   adjA.insert(lowerBound(adjA, b), Entry{b, slot});
-  auto& adjB = adjacency_[b];
+  auto& adjB = adjacency_.get(b);
   adjB.insert(lowerBound(adjB, a), Entry{a, slot});
   return slotPtr(slot);
 }
@@ -111,20 +110,17 @@ Asc* AscHolder::find(int32_t idA, int32_t idB) const {
 }
 
 bool AscHolder::remove(int32_t idA, int32_t idB) {
-  auto itA = adjacency_.find(idA);
-  auto itB = adjacency_.find(idB);
-  if (itA == adjacency_.end() || itB == adjacency_.end()) return false;
-  auto posA = lowerBound(itA->second, idB);
-  if (posA == itA->second.end() || posA->other != idB) return false;
+  std::vector<Entry>* adjA = adjacency_.find(idA);
+  std::vector<Entry>* adjB = adjacency_.find(idB);
+  if (!adjA || !adjB) return false;
+  auto posA = lowerBound(*adjA, idB);
+  if (posA == adjA->end() || posA->other != idB) return false;
   const uint32_t slot = posA->slot;
-  itA->second.erase(posA);
-  auto posB = lowerBound(itB->second, idA);
-  if (posB != itB->second.end() && posB->other == idA) itB->second.erase(posB);
-  if (itA->second.empty()) adjacency_.erase(itA);
-  if (idA != idB) {
-    auto again = adjacency_.find(idB);
-    if (again != adjacency_.end() && again->second.empty()) adjacency_.erase(again);
-  }
+  adjA->erase(posA);
+  auto posB = lowerBound(*adjB, idA);
+  if (posB != adjB->end() && posB->other == idA) adjB->erase(posB);
+  if (adjA->empty()) adjacency_.erase(idA);
+  if (idA != idB && adjB->empty()) adjacency_.erase(idB);
   release(slot);
   return true;
 }
@@ -168,13 +164,8 @@ bool AscHolder::setStrength(Asc& asc, qornfloat value) {
 }
 
 void AscHolder::compact() {
-  for (auto& [id, adj] : adjacency_) adj.shrink_to_fit();
+  adjacency_.forEach([](int32_t, std::vector<Entry>& adj) { adj.shrink_to_fit(); });
   freeSlots_.shrink_to_fit();
-}
-
-int32_t AscHolder::penalty(const Asc* asc) const {
-  auto it = penalties_.find(asc);
-  return it == penalties_.end() ? 0 : it->second;
 }
 
 std::vector<int32_t> AscHolder::findPath(int maxLinks, int32_t startId, int32_t targetId,
@@ -244,19 +235,6 @@ void AscHolder::removeSongSongLinksExcept(const std::set<Node*>& keep) {
   });
   for (const auto& [a, b] : doomed) remove(a, b);
   std::cout << " done ";
-}
-
-void AscHolder::forEachLinkInPairOrder(
-    const std::function<void(Asc&, int32_t, int32_t)>& fn) const {
-  std::vector<int32_t> ids;
-  ids.reserve(adjacency_.size());
-  for (const auto& [id, adj] : adjacency_) ids.push_back(id);
-  std::sort(ids.begin(), ids.end());
-  for (int32_t id : ids) {
-    const std::vector<Entry>& adj = adjacency_.at(id);
-    for (auto it = lowerBound(const_cast<std::vector<Entry>&>(adj), id); it != adj.end(); ++it)
-      fn(*slotPtr(it->slot), id, it->other);
-  }
 }
 
 }  // namespace qorn

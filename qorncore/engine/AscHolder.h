@@ -10,6 +10,7 @@
 // Single-threaded. Nothing here throws except std::bad_alloc.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "Asc.h"
+#include "IdTable.h"
 
 namespace qorn {
 
@@ -62,9 +64,9 @@ class AscHolder {
   // Calls fn(link) for each link of node `id` in ascending order of the other end's id.
   template <typename F>
   void forEachLink(int32_t id, F&& fn) const {
-    auto it = adjacency_.find(id);
-    if (it == adjacency_.end()) return;
-    for (const Entry& e : it->second) fn(slotPtr(e.slot));
+    const std::vector<Entry>* adj = adjacency_.find(id);
+    if (!adj) return;
+    for (const Entry& e : *adj) fn(slotPtr(e.slot));
   }
 
   // Stores value and applies the caps: above 0.3 between a song and a song list or an
@@ -82,11 +84,30 @@ class AscHolder {
 
   // Every link once, in the order of a pair map keyed by (first id, second id): for each
   // node id ascending, its links to ids not below its own.
-  void forEachLinkInPairOrder(const std::function<void(Asc&, int32_t, int32_t)>& fn) const;
+  // fn(link, first id, second id). Inline: the network writer calls it a million times.
+  template <typename F>
+  void forEachLinkInPairOrder(F&& fn) const {
+    adjacency_.forEachInIdOrder([&](int32_t id, const std::vector<Entry>& adj) {
+      auto it = std::lower_bound(adj.begin(), adj.end(), id,
+                                 [](const Entry& e, int32_t other) { return e.other < other; });
+      // The links of one node lie anywhere in the pool: fetch a few ahead of their use.
+      constexpr std::ptrdiff_t kAhead = 6;
+      for (auto ahead = it; ahead != adj.end() && ahead - it < kAhead; ++ahead)
+        __builtin_prefetch(slotPtr(ahead->slot));
+      for (; it != adj.end(); ++it) {
+        if (adj.end() - it > kAhead) __builtin_prefetch(slotPtr((it + kAhead)->slot));
+        fn(*slotPtr(it->slot), id, it->other);
+      }
+    });
+  }
 
   // Penalty counters of negative learning (absent means 0).
   bool hasPenalty(const Asc* asc) const { return penalties_.count(asc) != 0; }
-  int32_t penalty(const Asc* asc) const;
+  int32_t penalty(const Asc* asc) const {
+    if (penalties_.empty()) return 0;
+    auto it = penalties_.find(asc);
+    return it == penalties_.end() ? 0 : it->second;
+  }
   void setPenalty(const Asc* asc, int32_t value) { penalties_[asc] = value; }
   void dropPenalty(const Asc* asc) { penalties_.erase(asc); }
 
@@ -118,7 +139,7 @@ class AscHolder {
   std::vector<uint32_t> freeSlots_;
   uint32_t used_ = 0;  // slots handed out so far (free ones included)
   std::size_t live_ = 0;
-  std::unordered_map<int32_t, std::vector<Entry>> adjacency_;
+  IdTable<std::vector<Entry>> adjacency_;  // each node's links, by the other end's id
   std::unordered_map<const Asc*, int32_t> penalties_;
 };
 

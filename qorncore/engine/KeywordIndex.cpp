@@ -19,6 +19,11 @@ std::string lowerAscii(std::string text) {
 
 }  // namespace
 
+KeywordIndex::~KeywordIndex() {
+  for (const std::vector<Node*>& holders : nodesOf_)
+    for (Node* node : holders) std::vector<uint32_t>().swap(node->keywordTokens);
+}
+
 uint32_t KeywordIndex::intern(const std::string& token) {
   auto it = tokenIds_.find(token);
   if (it != tokenIds_.end()) return it->second;
@@ -33,35 +38,41 @@ void KeywordIndex::add(const std::string& text, Node* node) {
   if (!node) return;
   for (const std::string& token : qornstring(lowerAscii(text)).tokenize(true)) {
     const uint32_t id = intern(token);
-    std::vector<uint32_t>& mine = tokensOf_[node];
-    if (std::find(mine.begin(), mine.end(), id) != mine.end()) continue;
-    mine.push_back(id);
+    std::vector<uint32_t>& mine = node->keywordTokens;
+    // Kept in text order, so the keyword text is a plain join.
+    auto at =
+        std::lower_bound(mine.begin(), mine.end(), token,
+                         [this](uint32_t t, const std::string& x) { return this->text(t) < x; });
+    if (at != mine.end() && *at == id) continue;
+    mine.insert(at, id);
     nodesOf_[id].push_back(node);
   }
 }
 
 void KeywordIndex::remove(Node* node) {
-  auto it = tokensOf_.find(node);
-  if (it == tokensOf_.end()) return;
-  for (uint32_t id : it->second) {
+  if (!node) return;
+  for (uint32_t id : node->keywordTokens) {
     std::vector<Node*>& holders = nodesOf_[id];
     holders.erase(std::remove(holders.begin(), holders.end(), node), holders.end());
   }
-  tokensOf_.erase(it);
+  std::vector<uint32_t>().swap(node->keywordTokens);
 }
 
 std::string KeywordIndex::keywordsOf(const Node* node) const {
   std::string out;
-  auto it = tokensOf_.find(node);
-  if (it == tokensOf_.end()) return out;
-  std::vector<const std::string*> texts;
-  for (uint32_t id : it->second) texts.push_back(&text(id));
-  std::sort(texts.begin(), texts.end(), [](const std::string* a, const std::string* b) { return *a < *b; });
-  for (const std::string* t : texts) {
-    if (!out.empty()) out += ", ";
-    out += *t;
-  }
+  appendKeywords(node, out);
   return out;
+}
+
+void KeywordIndex::appendKeywords(const Node* node, std::string& out) const {
+  if (!node) return;
+  bool first = true;
+  for (uint32_t id : node->keywordTokens) {
+    if (id >= tokens_.size()) continue;  // not a number of this index
+    if (!first) out.append(", ");
+    out.append(text(id));
+    first = false;
+  }
 }
 
 std::vector<std::pair<Node*, float>> KeywordIndex::search(const std::string& text) const {

@@ -1,6 +1,7 @@
 #include "NetworkWriter.h"
 
 #include <charconv>
+#include <cstring>
 #include <exception>
 #include <ostream>
 
@@ -12,21 +13,48 @@
 namespace qorn {
 namespace {
 constexpr const char* kSource = "qorncore/engine/Parser";
+
+// Stream output of a float is printf "%g" of the value (precision 6); to_chars in the
+// general format with precision 6 is specified as that printf conversion. `text` holds at
+// least 32 bytes, which every float fits; returns the end of the text.
+char* formatFloatInto(char* text, float value) {
+  return std::to_chars(text, text + 32, value, std::chars_format::general, 6).ptr;
+}
+
+// Appends `piece` at p and returns the end (the caller sized the buffer).
+char* putText(char* p, std::string_view piece) {
+  std::memcpy(p, piece.data(), piece.size());
+  return p + piece.size();
+}
+
+char* putNumber(char* p, int64_t value) {
+  return std::to_chars(p, p + 24, value).ptr;
+}
+
 }  // namespace
 
 std::string formatFloat(float value) {
-  // Stream output of a float is printf "%g" of the value (precision 6); to_chars in the
-  // general format with precision 6 is specified as that printf conversion.
   char text[32];
-  auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
-  if (ec != std::errc()) return qornfloat(value).toText();
-  return std::string(text, end);
+  return std::string(text, formatFloatInto(text, value));
 }
 
 std::string networkAttributeText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
+  appendNetworkAttributeText(text, out);
+  return out;
+}
+
+void appendNetworkAttributeText(std::string_view text, std::string& out) {
+  const auto special = [](unsigned char byte) {
+    return byte >= 0x80 || byte < 0x20 || byte == '"' || byte == '&' || byte == '<' || byte == '>';
+  };
   for (std::size_t i = 0; i < text.size();) {
+    std::size_t plain = i;  // the run that is written as it is, copied in one piece
+    while (plain < text.size() && !special(static_cast<unsigned char>(text[plain]))) ++plain;
+    out.append(text.data() + i, plain - i);
+    i = plain;
+    if (i == text.size()) break;
     const unsigned char byte = static_cast<unsigned char>(text[i]);
     if (byte >= 0x80) {
       const std::size_t length = zarvell::utf8SequenceLength(text, i);
@@ -41,18 +69,32 @@ std::string networkAttributeText(std::string_view text) {
       continue;
     }
     switch (byte) {
-      case '"': out += "&quot;"; break;
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '\t': out += "&#9;"; break;
-      case '\n': out += "&#10;"; break;
-      case '\r': out += "&#13;"; break;
-      default: out.push_back(byte < 0x20 ? ' ' : static_cast<char>(byte));
+      case '"':
+        out += "&quot;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '\t':
+        out += "&#9;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
+      default:
+        out.push_back(' ');  // other control bytes
     }
     ++i;
   }
-  return out;
 }
 
 NetworkWriter::NetworkWriter(NetworkSource& source, std::ostream& console)
@@ -60,16 +102,19 @@ NetworkWriter::NetworkWriter(NetworkSource& source, std::ostream& console)
 
 void NetworkWriter::putInt(int64_t value) {
   char text[24];
-  auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-  out_.append(text, end);
+  out_.append(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
-void NetworkWriter::putFloat(float value) { out_.append(formatFloat(value)); }
+void NetworkWriter::putFloat(float value) {
+  char text[32];
+  out_.append(text, formatFloatInto(text, value));
+}
 
 bool NetworkWriter::flushIfFull(const Output& output) {
   if (out_.size() < kChunk) return true;
   const bool taken = output(out_);
   out_.clear();
+  if (out_.capacity() < kChunk) out_.reserve(kChunk + (kChunk >> 2));
   return taken;
 }
 
@@ -77,7 +122,7 @@ void NetworkWriter::writeCommon(Node& node) {
   put("id=\"");
   putInt(node.id);
   put("\" name=\"");
-  put(node.name.escapeForFile().str());
+  putFileText(node.name.str());
   put("\" activation=\"");
   putFloat(node.activation.value());
   put("\" lastplayed=\"");
@@ -93,7 +138,9 @@ void NetworkWriter::writeCommon(Node& node) {
 
 void NetworkWriter::writeKeywords(const Node& node) {
   put("\t<keywords>");
-  put(qornstring(source_.keywordsOf(node)).escapeForFile().str());
+  keywords_.clear();
+  source_.appendKeywords(node, keywords_);
+  putFileText(keywords_);
   put("\t</keywords>\n");
 }
 
@@ -104,7 +151,7 @@ void NetworkWriter::writePeople(const People& people) {
     put("\t\t<person pid=\"");
     putInt(id);
     put("\" role=\"");
-    put(networkAttributeText(role));
+    appendNetworkAttributeText(role, out_);
     put("\"/>\n");
   };
   for (const auto& [role, id] : people.otherRoles) person(id, role);
@@ -117,9 +164,9 @@ void NetworkWriter::writeSong(SongNode& song) {
   put("<song ");
   writeCommon(song);
   put(" md5=\"");
-  put(networkAttributeText(song.md5));
+  appendNetworkAttributeText(song.md5, out_);
   put("\">\n\t<media location=\"");
-  put(qornstring(song.location).escapeForFile().str());
+  putFileText(song.location);
   put("\"/>\n\t<onalbum aid=\"");
   putInt(song.albumId);
   put("\"/>\n");
@@ -175,15 +222,19 @@ void NetworkWriter::writeNode(Node& node) {
 void NetworkWriter::writeLink(Asc& link, int32_t firstId, int32_t secondId) {
   if (!link.from || !link.to) return;
   source_.decayLink(link);
-  put("\t<link to=\"");
-  putInt(firstId);
-  put("\" from=\"");
-  putInt(secondId);
-  put("\" strength=\"");
-  putFloat(link.strength.value());
-  put("\" lastvisited=\"0\" pc=\"");
-  putInt(source_.links().penalty(&link));
-  put("\"/>\n");
+  // One line of fixed parts and four numbers, built in place: a million of them make up
+  // most of the file.
+  char line[160];
+  char* p = putText(line, "\t<link to=\"");
+  p = putNumber(p, firstId);
+  p = putText(p, "\" from=\"");
+  p = putNumber(p, secondId);
+  p = putText(p, "\" strength=\"");
+  p = formatFloatInto(p, link.strength.value());
+  p = putText(p, "\" lastvisited=\"0\" pc=\"");
+  p = putNumber(p, source_.links().penalty(&link));
+  p = putText(p, "\"/>\n");
+  out_.append(line, p);
 }
 
 void NetworkWriter::writeLists() {
@@ -230,7 +281,7 @@ bool NetworkWriter::write(const Output& output) {
     out_.clear();
     out_.reserve(kChunk + (kChunk >> 2));
     put("<qornnet version=\"1.0\">\n<settings>\n\t<mediaroot path=\"");
-    put(networkAttributeText(source_.mediaRoot()));
+    appendNetworkAttributeText(source_.mediaRoot(), out_);
     put("\"/>\n</settings>\n<nodes>\n");
     for (const auto& [id, node] : source_.nodes().byId()) {
       writeNode(*node);
@@ -273,7 +324,7 @@ bool NetworkWriter::write(const Output& output) {
 std::string NetworkWriter::toText(NetworkSource& source, std::ostream& console) {
   std::string all;
   NetworkWriter writer(source, console);
-  writer.write([&all](std::string_view piece) {
+  writer.write([&all](std::string& piece) {
     all.append(piece);
     return true;
   });
@@ -286,7 +337,7 @@ int saveNetwork(NetworkSource& source, const std::string& path, std::ostream& co
   bool saved = file.open(path);
   if (saved) {
     NetworkWriter writer(source, console);
-    saved = writer.write([&file](std::string_view piece) { return file.write(piece); });
+    saved = writer.write([&file](std::string& piece) { return file.take(piece); });
     saved = saved ? file.commit() : (file.abandon(), false);
   }
   if (!saved) {

@@ -25,6 +25,7 @@
 #include "AscHolder.h"
 #include "NodeHolder.h"
 #include "qorncore/datatypes/qornfloat.h"
+#include "qorncore/datatypes/qornstring.h"
 
 namespace qorn {
 
@@ -39,8 +40,8 @@ class NetworkSource {
   // The node's activation / the link's strength brought up to the current step.
   virtual qornfloat decayNode(Node& node) = 0;
   virtual qornfloat decayLink(Asc& link) = 0;
-  // The node's keyword tokens joined by ", " ("" without keywords).
-  virtual std::string keywordsOf(const Node& node) const = 0;
+  // Appends the node's keyword tokens joined by ", " (nothing without keywords).
+  virtual void appendKeywords(const Node& node, std::string& out) const = 0;
   virtual std::vector<Node*> kalvorets() const = 0;  // palette entries of type "m"
   virtual std::vector<Node*> palette() const = 0;    // palette entries of type "s"
   virtual std::vector<Node*> history() const = 0;    // oldest first
@@ -55,6 +56,7 @@ std::string formatFloat(float value);  // like stream output: six significant di
 // carriage return; other control bytes become spaces and bytes that are not valid UTF-8
 // are read as Latin-1, so the result is always well-formed XML.
 std::string networkAttributeText(std::string_view text);
+void appendNetworkAttributeText(std::string_view text, std::string& out);
 
 // Saves the network to `path` through SafeFile: "Saving net ... " on the console, the
 // text into a temporary file beside the target, which then replaces the target (the old
@@ -64,8 +66,9 @@ int saveNetwork(NetworkSource& source, const std::string& path, std::ostream& co
 
 class NetworkWriter {
  public:
-  // Receives the text in pieces; false stops the writer.
-  using Output = std::function<bool(std::string_view)>;
+  // Receives the text in pieces; false stops the writer. The output may take the piece's
+  // buffer (leaving the string empty); whatever it leaves is discarded.
+  using Output = std::function<bool(std::string&)>;
   // Bytes collected before each hand-over to the output.
   static constexpr std::size_t kChunk = 1 << 20;
 
@@ -90,10 +93,12 @@ class NetworkWriter {
   void put(std::string_view text) { out_.append(text); }
   void putInt(int64_t value);
   void putFloat(float value);
+  void putFileText(std::string_view text) { qornstring::appendForFile(text, out_); }
 
   NetworkSource& source_;
   std::ostream& console_;
   std::string out_;
+  std::string keywords_;  // scratch for one node's keyword text
 };
 
 }  // namespace qorn

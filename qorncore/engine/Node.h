@@ -98,8 +98,11 @@ class Node {
   int references() const { return refCount; }
 
   qorn::qornstring name;
-  std::string md5;  // 32 lower-case hex characters for songs; empty otherwise
+  std::string md5;                    // 32 lower-case hex characters for songs; empty otherwise
   qorn::PendingText pendingKeywords;  // moved into the keyword index when the node joins
+  // The node's keyword tokens in text order, as numbers of its network's keyword index;
+  // only that index fills and clears it (reset() leaves it alone).
+  std::vector<uint32_t> keywordTokens;
   int32_t id = 0;
   int32_t decayedAt = 0;  // engine step of the last decay
   int32_t playcount = 0;

@@ -12,8 +12,8 @@ int NodeHolder::addNode(Node* node) {
     std::cerr << "error: call to NodeHolder::addNode with illegal nodeId!" << node->id << "\n";
     return 0;
   }
-  const bool entered = byId_.emplace(node->id, node).second;  // keeps the earlier node
-  if (!entered && byId_[node->id] != node &&
+  const bool entered = byId_.emplace(node->id, node);  // keeps the earlier node
+  if (!entered && byId_.find(node->id) != node &&
       std::find(shadowed_.begin(), shadowed_.end(), node) == shadowed_.end())
     shadowed_.push_back(node);
   cursor_ = byId_.begin();
@@ -21,10 +21,8 @@ int NodeHolder::addNode(Node* node) {
 }
 
 int NodeHolder::removeNode(int32_t id) {
-  auto it = byId_.find(id);
-  if (it == byId_.end()) return 0;
-  Node* node = it->second;
-  byId_.erase(it);
+  Node* node = byId_.erase(id);
+  if (!node) return 0;
   node->activation = qornfloat(0.0f);
   cursor_ = byId_.begin();
   return 1;
@@ -38,12 +36,15 @@ std::vector<Node*> NodeHolder::allNodes() const {
   return nodes;
 }
 
-Node* NodeHolder::findByMd5(const std::string&) const { return nullptr; }
-Node* NodeHolder::findByLocation(const std::string&) const { return nullptr; }
+Node* NodeHolder::findByMd5(const std::string&) const {
+  return nullptr;
+}
+Node* NodeHolder::findByLocation(const std::string&) const {
+  return nullptr;
+}
 
 Node* NodeHolder::find(int32_t id) const {
-  auto it = byId_.find(id);
-  return it == byId_.end() ? nullptr : it->second;
+  return byId_.find(id);
 }
 
 Node* NodeHolder::first() {
@@ -53,7 +54,7 @@ Node* NodeHolder::first() {
 
 Node* NodeHolder::next() {
   if (cursor_ == byId_.end()) return nullptr;
-  Node* node = cursor_->second;
+  Node* node = (*cursor_).second;
   ++cursor_;
   return node;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Node.h"
+#include "NodesById.h"
 
 namespace qorn {
 
@@ -35,18 +36,18 @@ class NodeHolder {
   Node* first();
   Node* next();
 
-  const std::map<int32_t, Node*>& byId() const { return byId_; }
+  const NodesById& byId() const { return byId_; }
   // Every node of the holder: those of the id map in id order, then those whose id was
   // already taken when they were added.
   std::vector<Node*> allNodes() const;
   std::size_t nodeCount() const { return byId_.size() + shadowed_.size(); }
   std::size_t size() const { return byId_.size(); }
-  int32_t largestId() const { return byId_.empty() ? 0 : byId_.rbegin()->first; }
+  int32_t largestId() const { return byId_.largestId(); }
 
  private:
-  std::map<int32_t, Node*> byId_;
+  NodesById byId_;
   std::vector<Node*> shadowed_;  // added under an id that was taken (rare)
-  std::map<int32_t, Node*>::const_iterator cursor_ = byId_.end();
+  NodesById::const_iterator cursor_ = byId_.end();
 };
 
 // Property access over the nodes of a holder.

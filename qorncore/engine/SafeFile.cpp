@@ -1,5 +1,7 @@
 #include "SafeFile.h"
 
+#include "FileFlusher.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
 namespace qorn {
@@ -20,24 +23,8 @@ std::string folderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string reason() { return std::strerror(errno); }
-
-// Writes all bytes, retrying short writes and interruptions.
-bool writeAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) {
-      errno = EIO;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
+std::string reason() {
+  return std::strerror(errno);
 }
 
 bool syncFolder(const std::string& folder) {
@@ -68,7 +55,7 @@ bool copyFile(const std::string& from, const std::string& to, int mode) {
       good = n == 0;
       break;
     }
-    if (!writeAll(out, chunk, static_cast<std::size_t>(n))) {
+    if (!writeAllBytes(out, chunk, static_cast<std::size_t>(n))) {
       good = false;
       break;
     }
@@ -86,7 +73,11 @@ bool copyFile(const std::string& from, const std::string& to, int mode) {
 
 }  // namespace
 
-SafeFile::~SafeFile() { abandon(); }
+SafeFile::SafeFile() = default;
+
+SafeFile::~SafeFile() {
+  abandon();
+}
 
 SafeFile::SafeFile(SafeFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
@@ -94,6 +85,7 @@ SafeFile::SafeFile(SafeFile&& other) noexcept
       temp_(std::move(other.temp_)),
       folder_(std::move(other.folder_)),
       buffer_(std::move(other.buffer_)),
+      flusher_(std::move(other.flusher_)),
       error_(std::move(other.error_)),
       mode_(other.mode_) {}
 
@@ -105,6 +97,7 @@ SafeFile& SafeFile::operator=(SafeFile&& other) noexcept {
     temp_ = std::move(other.temp_);
     folder_ = std::move(other.folder_);
     buffer_ = std::move(other.buffer_);
+    flusher_ = std::move(other.flusher_);
     error_ = std::move(other.error_);
     mode_ = other.mode_;
   }
@@ -158,24 +151,44 @@ bool SafeFile::open(const std::string& target) {
   }
   buffer_.clear();
   buffer_.reserve(kBufferSize);
+  try {
+    flusher_ = std::make_unique<FileFlusher>(fd_);
+  } catch (const std::system_error& e) {
+    errno = e.code().value();
+    fail("cannot start writing " + temp_);
+    abandon();
+    return false;
+  }
   return true;
 }
 
 bool SafeFile::flushBuffer() {
   if (buffer_.empty()) return true;
-  const bool written = writeAll(fd_, buffer_.data(), buffer_.size());
-  buffer_.clear();
-  return written || fail("cannot write " + temp_);
+  const bool handed = flusher_->hand(buffer_);
+  if (buffer_.capacity() < kBufferSize) buffer_.reserve(kBufferSize);
+  return handed || writeFailed();
+}
+
+bool SafeFile::writeFailed() {
+  const int error = flusher_ ? flusher_->finish() : 0;
+  errno = error != 0 ? error : EIO;
+  return fail("cannot write " + temp_);
 }
 
 bool SafeFile::write(std::string_view bytes) {
   if (!ok()) return false;
-  if (buffer_.size() + bytes.size() > kBufferSize && !flushBuffer()) return false;
-  if (bytes.size() >= kBufferSize) {
-    return writeAll(fd_, bytes.data(), bytes.size()) || fail("cannot write " + temp_);
-  }
   buffer_.append(bytes);
-  return true;
+  return buffer_.size() < kBufferSize || flushBuffer();
+}
+
+bool SafeFile::take(std::string& bytes) {
+  if (!ok()) return false;
+  if (!buffer_.empty() || bytes.size() < kBufferSize) {
+    const bool good = write(bytes);
+    bytes.clear();
+    return good;
+  }
+  return flusher_->hand(bytes) || writeFailed();
 }
 
 bool SafeFile::keepBackup() {
@@ -201,6 +214,11 @@ bool SafeFile::commit() {
     return false;
   }
   bool good = flushBuffer();
+  if (good) {
+    const int error = flusher_->finish();
+    if (error != 0) good = writeFailed();
+  }
+  flusher_.reset();
   if (good && ::fsync(fd_) != 0) good = fail("cannot sync " + temp_);
   const int fd = std::exchange(fd_, -1);
   if (::close(fd) != 0 && good) good = fail("cannot close " + temp_);
@@ -219,6 +237,7 @@ bool SafeFile::commit() {
 }
 
 void SafeFile::abandon() {
+  flusher_.reset();  // waits for the writes in flight: the descriptor is still in use
   if (fd_ >= 0) {
     ::close(fd_);
     fd_ = -1;

@@ -8,22 +8,27 @@
 // exactly as it was and removes the temporary file. A target that is a symbolic link is
 // resolved, so the link stays and the file it points at is replaced.
 //
-// Contract: single-threaded per object; nothing here throws except std::bad_alloc from
-// building path texts. Move-only (owns the temporary file's descriptor).
+// Contract: single-threaded per object (it runs one writing thread of its own between
+// open() and commit()/abandon()); nothing here throws except std::bad_alloc from building
+// path texts and std::system_error when that thread cannot start. Move-only (owns the
+// temporary file's descriptor).
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace qorn {
+
+class FileFlusher;
 
 class SafeFile {
  public:
   // Bytes collected before each write() to the temporary file.
   static constexpr std::size_t kBufferSize = 1 << 20;
 
-  SafeFile() = default;
+  SafeFile();
   ~SafeFile();  // abandons an uncommitted file (the target stays untouched)
   SafeFile(SafeFile&& other) noexcept;
   SafeFile& operator=(SafeFile&& other) noexcept;
@@ -33,8 +38,12 @@ class SafeFile {
   // Creates the temporary file beside `target`. False (with errorText()) when the folder
   // does not exist, is not writable or the target path is empty.
   bool open(const std::string& target);
-  // Appends bytes (buffered). False once any write has failed; later calls do nothing.
+  // Appends bytes (buffered; a background thread writes each full buffer while the caller
+  // goes on). False once any write has failed; later calls do nothing.
   bool write(std::string_view bytes);
+  // The same for a large piece the caller gives up: it is handed to the writing thread
+  // without a copy, and `bytes` comes back empty (possibly with a recycled buffer).
+  bool take(std::string& bytes);
   bool ok() const { return fd_ >= 0 && error_.empty(); }
   // Makes the new text the target's content as described above. False on any failure;
   // the target is then unchanged. The object is closed afterwards either way.
@@ -53,6 +62,7 @@ class SafeFile {
 
  private:
   bool flushBuffer();
+  bool writeFailed();  // records the background write's error; always false
   bool fail(const std::string& what);
   bool keepBackup();
 
@@ -61,6 +71,7 @@ class SafeFile {
   std::string temp_;
   std::string folder_;
   std::string buffer_;
+  std::unique_ptr<FileFlusher> flusher_;  // writes buffer after buffer into fd_
   std::string error_;
   int mode_ = -1;  // the old file's permission bits, -1 when there was no old file
 };

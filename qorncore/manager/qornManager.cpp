@@ -1,10 +1,10 @@
 // The manager's lifecycle, lists and play events.
 #include "qornManager.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
-#include <unistd.h>
 
 #include "FeatureManager.h"
 #include "NormaliserTable.h"
@@ -38,7 +38,9 @@ qornManager::qornManager(const std::string& basePath, const std::string& modelPa
   if (::access(normf.c_str(), F_OK) == 0) loadNormaliserTable(normf);
 }
 
-qornManager::~qornManager() { cleanup(); }
+qornManager::~qornManager() {
+  cleanup();
+}
 
 std::unique_ptr<NodeHolder> qornManager::createNodeHolder() {
   return std::make_unique<qornNodeHolder>();
@@ -82,14 +84,15 @@ void qornManager::prepareSave() {
   for (const auto& [id, node] : holder_->byId()) {
     SongListNode* list = node->asSongList();
     if (!list) continue;
-    for (Node* linked : links_->neighbours(id, 0, true)) {
-      SongNode* song = linked->asSong();
-      if (!song) continue;
+    // Linked songs in ascending id order (the adjacency's order).
+    links_->forEachLink(id, [&](Asc* link) {
+      SongNode* song = (link->from->id == id ? link->to : link->from)->asSong();
+      if (!song) return;
       // A playlist is not the song's album; only albums give the album id.
       if (list->listType != kPlayList) song->albumId = id;
       if (std::find(list->tracks.begin(), list->tracks.end(), song->id) == list->tracks.end())
         list->setTrack(0, song->id);
-    }
+    });
   }
   keywords_->prepare();
 }
@@ -98,7 +101,13 @@ std::string qornManager::keywordsOf(const Node* node) const {
   return keywords_ && node ? keywords_->keywordsOf(node) : std::string();
 }
 
-const char* qornManager::featuresetUrl(const Node*, int, int) { return nullptr; }
+void qornManager::appendKeywords(const Node* node, std::string& out) const {
+  if (keywords_ && node) keywords_->appendKeywords(node, out);
+}
+
+const char* qornManager::featuresetUrl(const Node*, int, int) {
+  return nullptr;
+}
 
 void qornManager::forgetNode(Node* node) {
   eraseAll(kalvorets_, node);
@@ -140,7 +149,8 @@ int qornManager::removeNodeFromNet(Node* node) {
   }
   for (std::size_t i = 0; i + 1 < kept.size(); ++i)
     links_->create(kept[i]->id, kept[i + 1]->id, qornfloat(kNewLinkStrength));
-  if (kept.size() > 2) links_->create(kept.back()->id, kept.front()->id, qornfloat(kNewLinkStrength));
+  if (kept.size() > 2)
+    links_->create(kept.back()->id, kept.front()->id, qornfloat(kNewLinkStrength));
 
   hotlist_.clear();
   const int result = holder_->removeNode(id);
@@ -216,10 +226,14 @@ void qornManager::resetLocalTabooList() {
 
 int qornManager::getListLength(int list) {
   switch (list) {
-    case 0: return static_cast<int>(getHotlist().size());
-    case 1: return static_cast<int>(palette_.size());
-    case 2: return static_cast<int>(history_.entries().size());
-    default: return 0;
+    case 0:
+      return static_cast<int>(getHotlist().size());
+    case 1:
+      return static_cast<int>(palette_.size());
+    case 2:
+      return static_cast<int>(history_.entries().size());
+    default:
+      return 0;
   }
 }
 
@@ -228,10 +242,14 @@ Node* qornManager::getNodeFromList(int list, int index) {
     return index >= 0 && static_cast<std::size_t>(index) < v.size() ? v[index] : nullptr;
   };
   switch (list) {
-    case 0: return at(getHotlist());
-    case 1: return at(palette_);
-    case 2: return at(history_.entries());
-    default: return nullptr;
+    case 0:
+      return at(getHotlist());
+    case 1:
+      return at(palette_);
+    case 2:
+      return at(history_.entries());
+    default:
+      return nullptr;
   }
 }
 
@@ -311,8 +329,14 @@ int qornManager::addToPalette(const std::map<std::string, std::string>& attribut
 
 // ---- Import (served by the import module) ---------------------------------------------------
 
-int qornManager::importFileList(const char**, int, float) { return 0; }
-int qornManager::importFromMetaData(const std::vector<FESyncItem*>&, float, bool) { return 0; }
-int qornManager::importITunes(const char*, float, bool) { return 0; }
+int qornManager::importFileList(const char**, int, float) {
+  return 0;
+}
+int qornManager::importFromMetaData(const std::vector<FESyncItem*>&, float, bool) {
+  return 0;
+}
+int qornManager::importITunes(const char*, float, bool) {
+  return 0;
+}
 
 }  // namespace qorn

@@ -60,6 +60,7 @@ class qornManager : public PlexEngine {
   // former song neighbours in a ring. 0 for null, else the holder's result.
   int removeNodeFromNet(Node* node);
   std::string keywordsOf(const Node* node) const;
+  void appendKeywords(const Node* node, std::string& out) const;  // keywordsOf, appended
   const char* featuresetUrl(const Node* node, int limit, int mode);
 
   // ---- Play events and learning

@@ -89,7 +89,9 @@ class ManagerSource : public NetworkSource {
   const AscHolder& links() const override { return m_.links(); }
   qornfloat decayNode(Node& node) override { return m_.decayNode(&node); }
   qornfloat decayLink(Asc& link) override { return m_.decayLink(link); }
-  std::string keywordsOf(const Node& node) const override { return m_.keywordsOf(&node); }
+  void appendKeywords(const Node& node, std::string& out) const override {
+    m_.appendKeywords(&node, out);
+  }
   std::vector<Node*> kalvorets() const override { return m_.myKalvorets(); }
   std::vector<Node*> palette() const override { return m_.palette(); }
   std::vector<Node*> history() const override { return m_.history().entries(); }
@@ -111,8 +113,7 @@ class ManagerSource : public NetworkSource {
 void rebuildIndexes(NodeHolder& holder) {
   // Id order; nodes whose id was taken come after the rest, in id order too.
   std::vector<Node*> all = holder.allNodes();
-  std::sort(all.begin() + static_cast<std::ptrdiff_t>(holder.byId().size()), all.end(),
-            ByNodeId());
+  std::sort(all.begin() + static_cast<std::ptrdiff_t>(holder.byId().size()), all.end(), ByNodeId());
   for (Node* node : all) {
     const SongNode* song = node->asSong();
     if (song && !song->location.empty()) holder.addNode(node);
@@ -153,8 +154,12 @@ std::string networkText(qornManager& manager, std::ostream& console) {
 }
 
 // The manager's own network file operations: console lines on standard output.
-int qornManager::loadNet(const char* path) { return loadNetworkFile(*this, path, std::cout); }
+int qornManager::loadNet(const char* path) {
+  return loadNetworkFile(*this, path, std::cout);
+}
 
-int qornManager::saveNet(const char* path) { return saveNetworkFile(*this, path, std::cout); }
+int qornManager::saveNet(const char* path) {
+  return saveNetworkFile(*this, path, std::cout);
+}
 
 }  // namespace qorn

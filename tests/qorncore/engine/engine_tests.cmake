@@ -4,3 +4,5 @@ zarvell_test(engine_links_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/engine_links_te
              LIBS qorn_manager PkgConfig::ENGINE_TEST_LOG4CPLUS)
 zarvell_test(engine_activation_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/engine_activation_test.cpp
              LIBS qorn_manager PkgConfig::ENGINE_TEST_LOG4CPLUS)
+zarvell_test(id_tables_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/id_tables_test.cpp
+             LIBS qorn_manager PkgConfig::ENGINE_TEST_LOG4CPLUS)
