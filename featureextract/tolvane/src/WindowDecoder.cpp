@@ -22,8 +22,10 @@ namespace {
 // only damaged or hostile input comes near this.
 constexpr std::chrono::milliseconds kDecodeBudget{20000};
 // The decoder starts this far ahead of the window so that codecs with inter-frame state
-// (the MP3 bit reservoir, overlapping transforms) are settled when the window begins.
-constexpr double kSeekPreroll = 1.0;
+// are settled when the window begins: the MP3 bit reservoir reaches at most 511 bytes back
+// (five frames at 32 kbit/s), overlapping transforms (MP3, AAC, WMA) one frame. A quarter
+// of a second covers that at every rate; every further frame only costs time.
+constexpr double kSeekPreroll = 0.25;
 // Damaged packets in a row after which the stream is given up.
 constexpr int kMaxConsecutiveErrors = 500;
 
@@ -64,6 +66,10 @@ class WindowWriter {
     const double skip = std::ceil((start_ - begin) * rate - 0.5);
     if (skip >= count) return;
     const int first = skip > 0 ? static_cast<int>(skip) : 0;
+    if (!fed_) {
+      fed_ = true;
+      if (skip < 0) padToFirstFrame(begin);
+    }
     const int n = resampler_.convert(frame, first, out_ + written_, limit_ - written_);
     if (n < 0) {
       failed_ = true;
@@ -79,6 +85,17 @@ class WindowWriter {
   }
 
  private:
+  // The first decoded audio may begin after the window start: a WMA decoder gives nothing
+  // for the stream's first frame, whose audio only primes it. Silence stands in for that
+  // stretch, so that what follows keeps its place in the window.
+  void padToFirstFrame(double begin) {
+    const double gap = std::round((begin - start_) * ZARVELL_DECODER_SAMPLE_RATE);
+    const int32_t pad = static_cast<int32_t>(std::min<double>(gap, limit_));
+    if (pad <= 0) return;
+    std::fill(out_, out_ + pad, int16_t{0});
+    written_ = pad;
+  }
+
   // Window-relative clock: seconds from the stream's first sample.
   double frameBegin(const Frame& frame) const {
     if (const std::optional<int64_t> ts = frame.timestamp()) {
@@ -95,6 +112,7 @@ class WindowWriter {
   int32_t limit_;
   int32_t written_ = 0;
   double next_ = 0.0;
+  bool fed_ = false;  // some frame has reached the resampler
   bool pastEnd_ = false;
   bool failed_ = false;
   Resampler resampler_;
