@@ -22,8 +22,9 @@ struct WindowResult {
 
 // Decodes the first audio stream of req.path from the window start (see windowStart) for at
 // most lengthSeconds and at most capacity samples. The window starts exactly at its start
-// time: the input is seeked (fast seek, no reading of what lies before) a little ahead of
-// it, and decoded samples before the start are dropped by their timestamps. Work is bounded
+// time: the input is seeked a little ahead of it (by the container's index or position, or
+// for a variable-rate MP3 by reading, never decoding, the frames before it), and decoded
+// samples before the start are dropped by their timestamps. Work is bounded
 // in time so that damaged files cannot hang the caller. ok is false when the file cannot be
 // opened, has no audio, cannot be decoded or gives no sample in the window. Throws only
 // std::bad_alloc.
