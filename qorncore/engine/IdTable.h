@@ -9,6 +9,7 @@
 // growing the array moves the sparse entries it now covers into it.
 //
 // A list that is empty counts as absent: find() gives null for it and the walks skip it.
+// List must be a contiguous container (data(), empty()).
 // Single-threaded; nothing here throws except std::bad_alloc.
 #pragma once
 
@@ -85,8 +86,11 @@ class IdTable {
     std::sort(far.begin(), far.end());
     auto next = far.begin();
     for (; next != far.end() && *next < 0; ++next) fn(*next, sparse_.find(*next)->second);
-    for (std::size_t id = 0; id < dense_.size(); ++id)
+    constexpr std::size_t kAhead = 4;  // lists lie anywhere on the heap: fetch ahead
+    for (std::size_t id = 0; id < dense_.size(); ++id) {
+      if (id + kAhead < dense_.size()) __builtin_prefetch(dense_[id + kAhead].data());
       if (!dense_[id].empty()) fn(static_cast<int32_t>(id), dense_[id]);
+    }
     for (; next != far.end(); ++next) fn(*next, sparse_.find(*next)->second);
   }
 

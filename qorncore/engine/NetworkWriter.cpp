@@ -1,6 +1,7 @@
 #include "NetworkWriter.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <exception>
 #include <ostream>
@@ -14,10 +15,51 @@ namespace qorn {
 namespace {
 constexpr const char* kSource = "qorncore/engine/Parser";
 
+// printf "%g" of a float whose text is plain digits (1e-4 <= |value| < 1e6 after rounding
+// to six significant digits), or null for every other value. The float's exact value
+// times a power of ten up to 10^9 is exact in a double (24 + 21 bits), so rounding it to
+// six digits with ties to even is exactly what printf does. A million link strengths make
+// this worth having: the library's general conversion costs several times as much.
+char* formatPlainFloat(char* text, float value) {
+  static constexpr double kPowers[] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2,
+                                       1e3,  1e4,  1e5,  1e6,  1e7, 1e8, 1e9};
+  const double exact = std::fabs(static_cast<double>(value));
+  if (!(exact >= 1e-4 && exact < 1e6)) return nullptr;  // zero, NaN and the rest too
+  int exponent = -4;                                    // 10^exponent <= exact < 10^(exponent + 1)
+  while (exact >= kPowers[exponent + 5]) ++exponent;
+  double digits = std::nearbyint(exact * kPowers[9 - exponent]);  // 6 digits, ties even
+  if (digits >= 1e6) {  // rounded up to the next power of ten
+    digits /= 10;
+    if (++exponent >= 6) return nullptr;
+  }
+  char six[6];
+  auto n = static_cast<uint32_t>(digits);
+  for (int i = 5; i >= 0; --i, n /= 10) six[i] = static_cast<char>('0' + n % 10);
+  char* p = text;
+  if (value < 0) *p++ = '-';
+  int used = 0;  // digits of `six` written
+  if (exponent >= 0) {
+    std::memcpy(p, six, static_cast<std::size_t>(exponent) + 1);
+    p += exponent + 1;
+    used = exponent + 1;
+  } else {
+    *p++ = '0';
+  }
+  int last = 5;  // the fraction ends at the last non-zero digit
+  while (last >= used && six[last] == '0') --last;
+  if (last >= used || exponent < 0) {
+    *p++ = '.';
+    for (int z = exponent; z < -1; ++z) *p++ = '0';
+    for (int i = used; i <= last; ++i) *p++ = six[i];
+  }
+  return p;
+}
+
 // Stream output of a float is printf "%g" of the value (precision 6); to_chars in the
 // general format with precision 6 is specified as that printf conversion. `text` holds at
 // least 32 bytes, which every float fits; returns the end of the text.
 char* formatFloatInto(char* text, float value) {
+  if (char* end = formatPlainFloat(text, value)) return end;
   return std::to_chars(text, text + 32, value, std::chars_format::general, 6).ptr;
 }
 
@@ -29,6 +71,16 @@ char* putText(char* p, std::string_view piece) {
 
 char* putNumber(char* p, int64_t value) {
   return std::to_chars(p, p + 24, value).ptr;
+}
+
+// Asks for the heap texts the writer reads from a node.
+void prefetchTexts(const Node& node) {
+  __builtin_prefetch(node.name.str().data());
+  __builtin_prefetch(node.keywordTokens.data());
+  if (const SongNode* song = node.asSong()) {
+    __builtin_prefetch(song->md5.data());
+    __builtin_prefetch(song->location.data());
+  }
 }
 
 }  // namespace
@@ -283,7 +335,16 @@ bool NetworkWriter::write(const Output& output) {
     put("<qornnet version=\"1.0\">\n<settings>\n\t<mediaroot path=\"");
     appendNetworkAttributeText(source_.mediaRoot(), out_);
     put("\"/>\n</settings>\n<nodes>\n");
-    for (const auto& [id, node] : source_.nodes().byId()) {
+    // Nodes and their texts lie anywhere on the heap: fetch the node four ahead and the
+    // texts of the node two ahead (by then in the cache), so the walk does not wait.
+    const NodesById& byId = source_.nodes().byId();
+    auto nearAhead = byId.begin();
+    auto farAhead = byId.begin();
+    for (int i = 0; i < 4 && farAhead != byId.end(); ++i, ++farAhead)
+      if (i < 2) ++nearAhead;
+    for (const auto& [id, node] : byId) {
+      if (farAhead != byId.end()) __builtin_prefetch((*farAhead++).second);
+      if (nearAhead != byId.end()) prefetchTexts(*(*nearAhead++).second);
       writeNode(*node);
       if (!flushIfFull(output)) return false;
     }

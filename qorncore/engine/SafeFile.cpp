@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 namespace qorn {
@@ -219,10 +220,9 @@ bool SafeFile::commit() {
     if (error != 0) good = writeFailed();
   }
   flusher_.reset();
-  if (good && ::fsync(fd_) != 0) good = fail("cannot sync " + temp_);
+  if (good) good = syncAndKeepBackup();
   const int fd = std::exchange(fd_, -1);
   if (::close(fd) != 0 && good) good = fail("cannot close " + temp_);
-  if (good) good = keepBackup();
   if (good && ::rename(temp_.c_str(), target_.c_str()) != 0)
     good = fail("cannot replace " + target_);
   if (!good) {
@@ -234,6 +234,32 @@ bool SafeFile::commit() {
   // The rename is only durable once the folder entry is on disk.
   if (!syncFolder(folder_)) return fail("cannot sync the folder " + folder_);
   return true;
+}
+
+bool SafeFile::syncAndKeepBackup() {
+  // Replacing the old backup frees its blocks, which on a large file takes as long as the
+  // fsync itself: the two run side by side. Should the fsync fail, the backup then holds
+  // the current file (the target is untouched either way); a backup that did not exist
+  // before is removed again, so a failed save leaves the folder as it was.
+  const bool hadBackup = ::access(backupPathFor(target_).c_str(), F_OK) == 0;
+  int syncError = 0;
+  std::thread syncing;
+  try {
+    syncing = std::thread([this, &syncError] {
+      if (::fsync(fd_) != 0) syncError = errno != 0 ? errno : EIO;
+    });
+  } catch (const std::system_error&) {  // no thread: one after the other
+    if (::fsync(fd_) != 0) syncError = errno != 0 ? errno : EIO;
+  }
+  const bool kept = keepBackup();
+  if (syncing.joinable()) syncing.join();
+  if (syncError != 0) {
+    if (kept && !hadBackup && mode_ >= 0) ::unlink(backupPathFor(target_).c_str());
+    error_.clear();  // the sync failure is the one to tell
+    errno = syncError;
+    return fail("cannot sync " + temp_);
+  }
+  return kept;
 }
 
 void SafeFile::abandon() {

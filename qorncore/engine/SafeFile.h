@@ -2,8 +2,8 @@
 // either the complete old file or the complete new one on disk, never a mix or nothing.
 //
 // The new text goes into a temporary file in the target's own folder (same file system, so
-// the final rename is atomic). commit() flushes and fsyncs it, keeps the current file as
-// "<name>.bak" (a hard link, or a copy where links are not supported), renames the
+// the final rename is atomic). commit() flushes and fsyncs it, meanwhile keeps the current
+// file as "<name>.bak" (a hard link, or a copy where links are not supported), renames the
 // temporary file over the target and fsyncs the folder. Any failure leaves the target
 // exactly as it was and removes the temporary file. A target that is a symbolic link is
 // resolved, so the link stays and the file it points at is replaced.
@@ -65,6 +65,7 @@ class SafeFile {
   bool writeFailed();  // records the background write's error; always false
   bool fail(const std::string& what);
   bool keepBackup();
+  bool syncAndKeepBackup();  // fsync of the new text beside the backup step
 
   int fd_ = -1;
   std::string target_;
