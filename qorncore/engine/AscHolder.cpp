@@ -14,9 +14,8 @@ namespace {
 constexpr const char* kSource = "qorncore/engine/PlexEngine";
 constexpr int kMaxExpandableLinks = 30;  // busier nodes are never expanded by findPath
 
-bool isMetaPair(const Node* a, const Node* b, int otherKind) {
-  return (a->getType() == kSong && b->getType() == otherKind) ||
-         (b->getType() == kSong && a->getType() == otherKind);
+bool isMetaPair(int a, int b, int otherKind) {
+  return (a == kSong && b == otherKind) || (b == kSong && a == otherKind);
 }
 
 }  // namespace
@@ -89,8 +88,21 @@ Asc* AscHolder::create(int32_t fromId, int32_t toId, qornfloat strength) {
 
 Asc* AscHolder::add(const Asc& asc, int32_t penaltyCounter) {
   if (!asc.from || !asc.to || asc.from == asc.to) return nullptr;
-  remove(asc.from->id, asc.to->id);
-  Asc* stored = enter(asc);
+  return add(asc, asc.from->id, asc.to->id, penaltyCounter);
+}
+
+Asc* AscHolder::add(const Asc& asc, int32_t fromId, int32_t toId, int32_t penaltyCounter) {
+  if (!asc.from || !asc.to || asc.from == asc.to) return nullptr;
+  auto [adjFrom, adjTo] = adjacency_.getBoth(fromId, toId);
+  auto at = insertionPoint(adjFrom, toId);
+  if (at != adjFrom.end() && at->other == toId) {  // the pair is linked: replace that link
+    remove(fromId, toId);
+    return add(asc, fromId, toId, penaltyCounter);
+  }
+  const uint32_t slot = allocate(asc);
+  adjFrom.insert(at, Entry{toId, slot});
+  adjTo.insert(insertionPoint(adjTo, fromId), Entry{fromId, slot});
+  Asc* stored = slotPtr(slot);
   if (penaltyCounter > 0) penalties_[stored] = penaltyCounter;
   return stored;
 }
@@ -150,16 +162,21 @@ std::size_t AscHolder::degree(int32_t id) const {
   return adj ? adj->size() : 0;
 }
 
+qornfloat AscHolder::cappedStrength(qornfloat value, int fromKind, int toKind) {
+  const qornfloat cap(kMetaLinkCap);
+  if (value > cap && isMetaPair(fromKind, toKind, kSongList)) return cap;
+  if (value > cap && isMetaPair(fromKind, toKind, kArtist)) return cap;
+  if (value > qornfloat(1.0f)) return qornfloat(1.0f);
+  return value;
+}
+
 bool AscHolder::setStrength(Asc& asc, qornfloat value) {
   asc.strength = value;
-  const qornfloat cap(kMetaLinkCap);
-  if (asc.from && asc.to) {
-    if (asc.strength > cap && isMetaPair(asc.from, asc.to, kSongList))
-      asc.strength = cap;
-    else if (asc.strength > cap && isMetaPair(asc.from, asc.to, kArtist))
-      asc.strength = cap;
-  }
-  if (asc.strength > qornfloat(1.0f)) asc.strength = qornfloat(1.0f);
+  // The ends' kinds are only read when a cap could apply (reading a node is a cache miss).
+  if (value > qornfloat(kMetaLinkCap) && asc.from && asc.to)
+    asc.strength = cappedStrength(value, asc.from->getType(), asc.to->getType());
+  else if (asc.strength > qornfloat(1.0f))
+    asc.strength = qornfloat(1.0f);
   return asc.strength.value() == value.value();
 }
 

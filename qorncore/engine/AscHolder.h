@@ -49,6 +49,10 @@ class AscHolder {
   // enters the penalty counter when above 0. Returns the stored link, null (nothing
   // stored) when an end is null or both ends are the same node.
   Asc* add(const Asc& asc, int32_t penaltyCounter);
+  // The same with the ends' ids given (they must be asc.from->id and asc.to->id): the
+  // reader knows them, and a million links then need no reads of their nodes' memory.
+  // Links arriving in pair order are appended to both adjacencies without a search.
+  Asc* add(const Asc& asc, int32_t fromId, int32_t toId, int32_t penaltyCounter);
   Asc* find(int32_t idA, int32_t idB) const;
   // Removes and deletes the link between the two; false when there was none.
   bool remove(int32_t idA, int32_t idB);
@@ -72,6 +76,8 @@ class AscHolder {
   // Stores value and applies the caps: above 0.3 between a song and a song list or an
   // artist it becomes 0.3; above 1.0 it becomes 1.0. True when nothing was capped.
   static bool setStrength(Asc& asc, qornfloat value);
+  // The strength a link between nodes of these kinds (NodeKind) stores for `value`.
+  static qornfloat cappedStrength(qornfloat value, int fromKind, int toKind);
 
   // Best path of at most maxLinks links from startId to targetId (ids target first, start
   // last), empty when none; `cost` receives the summed costs of the nodes on the path.
@@ -131,6 +137,10 @@ class AscHolder {
   const std::vector<Entry>* adjacencyOf(int32_t id) const;
   // Position of `other` in a sorted adjacency (or where it would go).
   static std::vector<Entry>::iterator lowerBound(std::vector<Entry>& adj, int32_t other);
+  // Where `other` goes: the end when it is above every entry (links read in pair order).
+  static std::vector<Entry>::iterator insertionPoint(std::vector<Entry>& adj, int32_t other) {
+    return adj.empty() || adj.back().other < other ? adj.end() : lowerBound(adj, other);
+  }
   Asc* enter(const Asc& value);
 
   const NodeHolder& holder_;

@@ -47,6 +47,14 @@ class IdTable {
     return sparse_[id];
   }
 
+  // The lists of `a` and `b`, both made when missing (the same list when a == b). Use this
+  // rather than two get() calls: making the second may move the first.
+  std::pair<List&, List&> getBoth(int32_t a, int32_t b) {
+    get(a);
+    get(b);
+    return {*slot(a), *slot(b)};
+  }
+
   // Drops the list of `id` and gives its memory back.
   void erase(int32_t id) {
     if (id >= 0 && static_cast<std::size_t>(id) < dense_.size()) {

@@ -32,7 +32,9 @@ float toFiniteFloat(std::string_view value) {
   return std::isfinite(number) ? number : 0.0f;
 }
 
-std::string stateText(int state) { return std::to_string(state); }
+std::string stateText(int state) {
+  return std::to_string(state);
+}
 
 // The common attributes of every node element.
 void readNodeAttributes(Node& node, const XmlAttributes& attributes) {
@@ -97,8 +99,8 @@ void NetworkParser::startElement(std::string_view name, const XmlAttributes& att
 bool NetworkParser::enter(std::string_view name, const XmlAttributes& attributes) {
   if (state_ == kTop) {
     static constexpr std::pair<std::string_view, int> kSections[] = {
-        {"links", kLinks},     {"nodes", kNodes},         {"onthego", kOnTheGo},
-        {"palette", kPalette}, {"history", kHistory},     {"taboolist", kTabooList},
+        {"links", kLinks},        {"nodes", kNodes},     {"onthego", kOnTheGo},
+        {"palette", kPalette},    {"history", kHistory}, {"taboolist", kTabooList},
         {"playqueue", kPlayQueue}};
     for (const auto& [section, state] : kSections) {
       if (name == section) {
@@ -109,25 +111,39 @@ bool NetworkParser::enter(std::string_view name, const XmlAttributes& attributes
   }
   if (name == "listentry") {
     switch (state_) {
-      case kHistory: state_ = kHistoryEntry; break;
+      case kHistory:
+        state_ = kHistoryEntry;
+        break;
       case kTabooList:
         state_ = kTabooEntry;
         // An entry without id or time must not inherit the previous entry's.
         pendingTabooId_ = 0;
         pendingTabooTime_ = 0;
         break;
-      case kPalette: state_ = kPaletteEntry; break;
-      case kPlayQueue: state_ = kPlayQueueEntry; break;
-      default: QORN_LOG(Warn, kSource, "unhandled listentry in parser state: " + stateText(state_));
+      case kPalette:
+        state_ = kPaletteEntry;
+        break;
+      case kPlayQueue:
+        state_ = kPlayQueueEntry;
+        break;
+      default:
+        QORN_LOG(Warn, kSource, "unhandled listentry in parser state: " + stateText(state_));
     }
     return true;
   }
   if (name == "keywords") {
     switch (state_) {
-      case kSong: state_ = kSongKeywords; break;
-      case kSongList: state_ = kSongListKeywords; break;
-      case kArtist: state_ = kArtistKeywords; break;
-      default: QORN_LOG(Error, kSource, "unhandeld kw tag in state: " + stateText(state_));
+      case kSong:
+        state_ = kSongKeywords;
+        break;
+      case kSongList:
+        state_ = kSongListKeywords;
+        break;
+      case kArtist:
+        state_ = kArtistKeywords;
+        break;
+      default:
+        QORN_LOG(Error, kSource, "unhandeld kw tag in state: " + stateText(state_));
     }
     return true;
   }
@@ -227,13 +243,17 @@ void NetworkParser::addLinkFrom(const XmlAttributes& attributes) {
   Asc link;
   int32_t penalty = 0;
   float strength = 0.0f;
+  int32_t fromId = 0;
+  int32_t toId = 0;
   for (std::size_t i = 0; i < attributes.size(); ++i) {
     const std::string_view key = attributes.name(i);
     const std::string_view value = attributes.value(i);
     if (key == "from") {
-      link.from = sink_.findNode(toInt(value));
+      fromId = toInt(value);
+      link.from = sink_.findNode(fromId);
     } else if (key == "to") {
-      link.to = sink_.findNode(toInt(value));
+      toId = toInt(value);
+      link.to = sink_.findNode(toId);
     } else if (key == "strength") {
       strength = toFiniteFloat(value);
     } else if (key == "lastvisited") {
@@ -247,9 +267,14 @@ void NetworkParser::addLinkFrom(const XmlAttributes& attributes) {
   // Stored once both ends are known, so the caps of song-to-list and song-to-artist links
   // hold whatever the attribute order (stored in document order, a strength written before
   // the ends would stay uncapped and change at the next save and load).
-  AscHolder::setStrength(link, qornfloat(strength));
-  if (!link.from || !link.to) console_ << "Illegal assoc created!\n";
-  sink_.addLink(link, penalty);  // a refused link is simply not stored
+  if (link.from && link.to) {
+    link.strength =
+        AscHolder::cappedStrength(qornfloat(strength), sink_.kindOf(fromId), sink_.kindOf(toId));
+  } else {
+    AscHolder::setStrength(link, qornfloat(strength));
+    console_ << "Illegal assoc created!\n";
+  }
+  sink_.addLink(link, fromId, toId, penalty);  // a refused link is simply not stored
 }
 
 void NetworkParser::readAttributes(const XmlAttributes& attributes) {
@@ -352,8 +377,7 @@ bool NetworkParser::endSimple(std::string_view name) {
   } else if (name == "link") {
     state_ = kLinks;
   } else if (name == "nodes" || name == "settings" || name == "links" || name == "onthego" ||
-             name == "palette" || name == "history" || name == "taboolist" ||
-             name == "playqueue") {
+             name == "palette" || name == "history" || name == "taboolist" || name == "playqueue") {
     state_ = kTop;
   } else {
     return false;
@@ -367,9 +391,15 @@ void NetworkParser::endKeywords() {
     return;
   }
   switch (state_) {
-    case kSongKeywords: state_ = kSong; break;
-    case kSongListKeywords: state_ = kSongList; break;
-    case kArtistKeywords: state_ = kArtist; break;
+    case kSongKeywords:
+      state_ = kSong;
+      break;
+    case kSongListKeywords:
+      state_ = kSongList;
+      break;
+    case kArtistKeywords:
+      state_ = kArtist;
+      break;
     default:
       QORN_LOG(Warn, kSource,
                "NetworkParser: keyword tag outside of node in state: " + stateText(state_));
@@ -415,14 +445,21 @@ void NetworkParser::endTrackEntry() {
 
 void NetworkParser::endListEntry() {
   switch (state_) {
-    case kHistoryEntry: state_ = kHistory; break;
+    case kHistoryEntry:
+      state_ = kHistory;
+      break;
     case kTabooEntry:
       state_ = kTabooList;
       if (Node* node = sink_.findNode(pendingTabooId_)) sink_.addTaboo(*node, pendingTabooTime_);
       break;
-    case kPaletteEntry: state_ = kPalette; break;
-    case kPlayQueueEntry: state_ = kPlayQueue; break;
-    default: QORN_LOG(Error, kSource, "unhandled /listentry tag in state: " + stateText(state_));
+    case kPaletteEntry:
+      state_ = kPalette;
+      break;
+    case kPlayQueueEntry:
+      state_ = kPlayQueue;
+      break;
+    default:
+      QORN_LOG(Error, kSource, "unhandled /listentry tag in state: " + stateText(state_));
   }
 }
 
@@ -439,9 +476,9 @@ int NetworkParser::finish(XmlStatus status, ExpatParser& parser, const std::stri
     case XmlStatus::ParseError: {
       const unsigned long line = parser.line();
       std::fprintf(stderr, "Parse error at line %lu:\n%s\n", line, parser.errorText().c_str());
-      QORN_LOG(Error, kSource,
-               "Parse error in " + name + " at line " + std::to_string(line) + " " +
-                   parser.errorText());
+      QORN_LOG(
+          Error, kSource,
+          "Parse error in " + name + " at line " + std::to_string(line) + " " + parser.errorText());
       QORN_LOG(Error, kSource, std::string(chunk));
       return 0;
     }

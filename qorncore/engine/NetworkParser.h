@@ -31,11 +31,15 @@ class NetworkSink {
   // when the engine took it: it then owns the reference the node was created with.
   virtual bool addNode(Node* node) = 0;
   virtual Node* findNode(int32_t id) const = 0;
+  // The kind (NodeKind) of the node findNode(id) gives, which must exist. A sink may keep
+  // it beside its id table, so the reader's link caps need not read the node itself.
+  virtual int kindOf(int32_t id) const { return findNode(id)->getType(); }
   virtual int32_t largestId() const = 0;
   // Stores a copy of the link (replacing any link between the same two nodes) and enters
   // the penalty counter when above 0. False when refused (an end is null or both ends are
   // the same node).
-  virtual bool addLink(const Asc& link, int32_t penaltyCounter) = 0;
+  // fromId and toId are the ends' ids.
+  virtual bool addLink(const Asc& link, int32_t fromId, int32_t toId, int32_t penaltyCounter) = 0;
   // Adds the tokens of the text to the keywords of node `id`.
   virtual void addKeywords(int32_t id, const std::string& text) = 0;
   // Appends a song to the history as a played song, without learning.
@@ -53,13 +57,37 @@ class NetworkParser : public XmlHandler {
  public:
   // Reader states.
   enum State : int {
-    kTop = 0, kSettings = 1, kMediaRoot = 2, kNodes = 3, kSong = 4, kSongPeople = 5,
-    kOnAlbum = 6, kSongPerson = 7, kSongKeywords = 8, kMedia = 9, kSegment = 10,
-    kSongList = 11, kSongListKeywords = 12, kSongListPeople = 13, kSongListPerson = 14,
-    kTracks = 15, kTrackEntry = 16, kTrackCount = 17, kArtist = 18, kArtistKeywords = 19,
-    kLinks = 20, kLink = 21, kOnTheGo = 22, kHistory = 24, kHistoryEntry = 25,
-    kTabooList = 26, kTabooEntry = 27, kPalette = 28, kPaletteEntry = 29,
-    kPlayQueue = 30, kPlayQueueEntry = 31
+    kTop = 0,
+    kSettings = 1,
+    kMediaRoot = 2,
+    kNodes = 3,
+    kSong = 4,
+    kSongPeople = 5,
+    kOnAlbum = 6,
+    kSongPerson = 7,
+    kSongKeywords = 8,
+    kMedia = 9,
+    kSegment = 10,
+    kSongList = 11,
+    kSongListKeywords = 12,
+    kSongListPeople = 13,
+    kSongListPerson = 14,
+    kTracks = 15,
+    kTrackEntry = 16,
+    kTrackCount = 17,
+    kArtist = 18,
+    kArtistKeywords = 19,
+    kLinks = 20,
+    kLink = 21,
+    kOnTheGo = 22,
+    kHistory = 24,
+    kHistoryEntry = 25,
+    kTabooList = 26,
+    kTabooEntry = 27,
+    kPalette = 28,
+    kPaletteEntry = 29,
+    kPlayQueue = 30,
+    kPlayQueueEntry = 31
   };
   // A trackentry may leave at most this many empty slots before its position: a file
   // naming track 2,000,000,000 must not make the reader allocate gigabytes.

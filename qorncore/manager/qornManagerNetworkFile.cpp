@@ -33,8 +33,13 @@ class ManagerSink : public NetworkSink {
     return it == sparse_.end() ? nullptr : it->second;
   }
   int32_t largestId() const override { return m_.nodes().largestId(); }
-  bool addLink(const Asc& link, int32_t penaltyCounter) override {
-    return m_.links().add(link, penaltyCounter) != nullptr;
+  int kindOf(int32_t id) const override {
+    if (id > 0 && static_cast<std::size_t>(id) < kinds_.size() && kinds_[id] != 0)
+      return kinds_[id];
+    return findNode(id)->getType();
+  }
+  bool addLink(const Asc& link, int32_t fromId, int32_t toId, int32_t penaltyCounter) override {
+    return m_.links().add(link, fromId, toId, penaltyCounter) != nullptr;
   }
   void addKeywords(int32_t id, const std::string& text) override {
     m_.setNodeField(id, "add:keywords", text);
@@ -69,7 +74,11 @@ class ManagerSink : public NetworkSink {
     if (id > 0 && static_cast<std::size_t>(id) < limit) {
       if (dense_.size() <= static_cast<std::size_t>(id))
         dense_.resize(std::max<std::size_t>(static_cast<std::size_t>(id) + 1, dense_.size() * 2));
-      if (!dense_[id] && !sparse_.count(id)) dense_[id] = node;
+      if (!dense_[id] && !sparse_.count(id)) {
+        dense_[id] = node;
+        if (kinds_.size() < dense_.size()) kinds_.resize(dense_.size(), 0);
+        kinds_[id] = static_cast<uint8_t>(node->getType());
+      }
     } else if (!findNode(id)) {
       sparse_.emplace(id, node);
     }
@@ -77,6 +86,7 @@ class ManagerSink : public NetworkSink {
 
   qornManager& m_;
   std::vector<Node*> dense_;
+  std::vector<uint8_t> kinds_;  // getType() of dense_[id], 0 when not known
   std::unordered_map<int32_t, Node*> sparse_;
 };
 
