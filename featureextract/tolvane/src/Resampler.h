@@ -1,14 +1,17 @@
-// Move-only owner of one SwrContext: converts decoded frames of any layout, sample format
-// and rate into signed 16-bit mono samples at the decoder modules' output rate.
+// Move-only owner of the conversion of decoded frames of any layout, sample format and rate
+// into signed 16-bit mono samples at the decoder modules' output rate (SwrContext).
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 struct SwrContext;
 
 namespace tolvane {
 
 class Frame;
+class HalfRateFilter;
 
 class Resampler {
  public:
@@ -29,8 +32,16 @@ class Resampler {
 
  private:
   bool configureFor(const Frame& frame);
+  void reset();
 
+  // General path: libswresample does the whole conversion.
   SwrContext* context_ = nullptr;
+  // Float input at exactly twice the output rate (44.1 kHz): libswresample only down-mixes
+  // (mixer_, for more than one channel) and halfRate_ filters.
+  SwrContext* mixer_ = nullptr;
+  std::unique_ptr<HalfRateFilter> halfRate_;
+  std::vector<float> mixed_;
+
   int outputRate_;
   int inputRate_ = 0;
   int inputFormat_ = -1;
