@@ -1,9 +1,15 @@
 #!/bin/sh
-# Builds the feature-library benchmark in build/bench (Release) and runs it. Extra
-# arguments go to Google Benchmark (for example --benchmark_repetitions=5).
+# Builds the feature-library benchmark and runs it. Extra arguments go to Google Benchmark
+# (for example --benchmark_repetitions=5).
+# Environment: BEXTRACT_BENCH_BUILD       build folder (default build/bench-bextract)
+#              BEXTRACT_BENCH_BUILD_TYPE  CMake build type (default RelWithDebInfo, what the
+#                                         program ships as)
+#              BEXTRACT_BENCH_INPUT       raw s16le mono 22,050 Hz file to analyse instead
+#                                         of the built-in song-like signal
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-cmake -S "$root" -B "$root/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+build=${BEXTRACT_BENCH_BUILD:-$root/build/bench-bextract}
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BEXTRACT_BENCH_BUILD_TYPE:-RelWithDebInfo}" \
   -DZARVELL_BENCHMARKS=ON -DZARVELL_TESTS=OFF >/dev/null
-cmake --build "$root/build/bench" --target bench_bextract -j2
-exec "$root/build/bench/bench/bextract/bench_bextract" "$@"
+cmake --build "$build" --target bench_bextract -j2
+exec "$build/bench/bextract/bench_bextract" "$@"

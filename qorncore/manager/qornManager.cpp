@@ -81,8 +81,9 @@ int qornManager::setNodeField(int32_t id, const std::string& field, const std::s
 }
 
 void qornManager::prepareSave() {
-  for (const auto& [id, node] : holder_->byId()) {
-    SongListNode* list = node->asSongList();
+  for (const auto& entry : holder_->byId()) {
+    const int32_t id = entry.first;
+    SongListNode* list = entry.second->asSongList();
     if (!list) continue;
     // Linked songs in ascending id order (the adjacency's order).
     links_->forEachLink(id, [&](Asc* link) {
