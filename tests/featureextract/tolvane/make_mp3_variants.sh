@@ -43,8 +43,8 @@ encode() {  # name duration burst-times... -- ffmpeg options
   ff -f lavfi -i "$(src "$dur" 44100 "${times[@]}")" "${plain[@]}" "$@" "$out/$name.mp3"
 }
 
-for spec in "b25_50s 50 25" "b65_100s 100 15 65" "b155_240s 240 155"; do
-  set -- $spec
+for song in "b25_50s 50 25" "b65_100s 100 15 65" "b155_240s 240 155"; do
+  set -- $song
   name=$1 dur=$2
   shift 2
   encode "${name}_cbr32" "$dur" "$@" -- -ac 1 -ar 44100 -b:a 32k -id3v2_version 0
