@@ -72,7 +72,60 @@ bool copyFile(const std::string& from, const std::string& to, int mode) {
   return good;
 }
 
+// Keeps `target` as `backup`: a hard link (a copy where links are not supported) under a
+// temporary name, renamed over the old backup, so an interrupted save never leaves a half
+// backup. "" when kept, else what failed with the system's reason.
+std::string keepBackupOf(const std::string& target, const std::string& partial,
+                         const std::string& backup, int mode) {
+  ::unlink(partial.c_str());
+  if (::link(target.c_str(), partial.c_str()) != 0 && !copyFile(target, partial, mode))
+    return "cannot keep " + backup + ": " + reason();
+  if (::rename(partial.c_str(), backup.c_str()) != 0) {
+    std::string error = "cannot keep " + backup + ": " + reason();
+    ::unlink(partial.c_str());
+    return error;
+  }
+  return {};
+}
+
 }  // namespace
+
+// The backup step on a thread of its own, started when the save starts: replacing the old
+// backup frees its blocks, which for a large file takes about as long as writing the new
+// one, so it runs while the new text is being made.
+class SafeFile::BackupJob {
+ public:
+  BackupJob(std::string target, std::string partial, std::string backup, int mode)
+      : backup_(std::move(backup)), hadBackup_(::access(backup_.c_str(), F_OK) == 0) {
+    try {
+      thread_ = std::thread([this, target = std::move(target), partial = std::move(partial), mode] {
+        error_ = keepBackupOf(target, partial, backup_, mode);
+      });
+    } catch (const std::system_error&) {  // no thread: keep it now
+      error_ = keepBackupOf(target, partial, backup_, mode);
+    }
+  }
+  ~BackupJob() { wait(); }
+  BackupJob(const BackupJob&) = delete;
+  BackupJob& operator=(const BackupJob&) = delete;
+
+  // Waits for the step; "" when the backup was kept, else what failed.
+  const std::string& wait() {
+    if (thread_.joinable()) thread_.join();
+    return error_;
+  }
+  // For a save that failed: a backup this save made where there was none is removed, so
+  // the folder is as it was. (An older backup is then replaced by the current file.)
+  void undo() {
+    if (wait().empty() && !hadBackup_) ::unlink(backup_.c_str());
+  }
+
+ private:
+  const std::string backup_;
+  const bool hadBackup_;
+  std::string error_;
+  std::thread thread_;
+};
 
 SafeFile::SafeFile() = default;
 
@@ -87,6 +140,7 @@ SafeFile::SafeFile(SafeFile&& other) noexcept
       folder_(std::move(other.folder_)),
       buffer_(std::move(other.buffer_)),
       flusher_(std::move(other.flusher_)),
+      backup_(std::move(other.backup_)),
       error_(std::move(other.error_)),
       mode_(other.mode_) {}
 
@@ -99,6 +153,7 @@ SafeFile& SafeFile::operator=(SafeFile&& other) noexcept {
     folder_ = std::move(other.folder_);
     buffer_ = std::move(other.buffer_);
     flusher_ = std::move(other.flusher_);
+    backup_ = std::move(other.backup_);
     error_ = std::move(other.error_);
     mode_ = other.mode_;
   }
@@ -154,6 +209,8 @@ bool SafeFile::open(const std::string& target) {
   buffer_.reserve(kBufferSize);
   try {
     flusher_ = std::make_unique<FileFlusher>(fd_);
+    if (mode_ >= 0)  // there is a file to keep
+      backup_ = std::make_unique<BackupJob>(target_, temp_ + ".bak", backupPathFor(target_), mode_);
   } catch (const std::system_error& e) {
     errno = e.code().value();
     fail("cannot start writing " + temp_);
@@ -192,23 +249,6 @@ bool SafeFile::take(std::string& bytes) {
   return flusher_->hand(bytes) || writeFailed();
 }
 
-bool SafeFile::keepBackup() {
-  if (mode_ < 0) return true;  // nothing to keep
-  // Build the backup under a temporary name and rename it over the old backup, so an
-  // interrupted save never leaves a half backup either.
-  const std::string backup = backupPathFor(target_);
-  const std::string partial = temp_ + ".bak";
-  ::unlink(partial.c_str());
-  if (::link(target_.c_str(), partial.c_str()) != 0 && !copyFile(target_, partial, mode_))
-    return fail("cannot keep " + backup);
-  if (::rename(partial.c_str(), backup.c_str()) != 0) {
-    fail("cannot keep " + backup);
-    ::unlink(partial.c_str());
-    return false;
-  }
-  return true;
-}
-
 bool SafeFile::commit() {
   if (!ok()) {
     abandon();
@@ -220,50 +260,33 @@ bool SafeFile::commit() {
     if (error != 0) good = writeFailed();
   }
   flusher_.reset();
-  if (good) good = syncAndKeepBackup();
+  if (good && ::fsync(fd_) != 0) good = fail("cannot sync " + temp_);
   const int fd = std::exchange(fd_, -1);
   if (::close(fd) != 0 && good) good = fail("cannot close " + temp_);
+  if (good && backup_ && !backup_->wait().empty()) {
+    if (error_.empty()) error_ = backup_->wait();
+    good = false;
+  }
   if (good && ::rename(temp_.c_str(), target_.c_str()) != 0)
     good = fail("cannot replace " + target_);
   if (!good) {
+    if (backup_) backup_->undo();
+    backup_.reset();
     ::unlink(temp_.c_str());
     temp_.clear();
     return false;
   }
+  backup_.reset();
   temp_.clear();
   // The rename is only durable once the folder entry is on disk.
   if (!syncFolder(folder_)) return fail("cannot sync the folder " + folder_);
   return true;
 }
 
-bool SafeFile::syncAndKeepBackup() {
-  // Replacing the old backup frees its blocks, which on a large file takes as long as the
-  // fsync itself: the two run side by side. Should the fsync fail, the backup then holds
-  // the current file (the target is untouched either way); a backup that did not exist
-  // before is removed again, so a failed save leaves the folder as it was.
-  const bool hadBackup = ::access(backupPathFor(target_).c_str(), F_OK) == 0;
-  int syncError = 0;
-  std::thread syncing;
-  try {
-    syncing = std::thread([this, &syncError] {
-      if (::fsync(fd_) != 0) syncError = errno != 0 ? errno : EIO;
-    });
-  } catch (const std::system_error&) {  // no thread: one after the other
-    if (::fsync(fd_) != 0) syncError = errno != 0 ? errno : EIO;
-  }
-  const bool kept = keepBackup();
-  if (syncing.joinable()) syncing.join();
-  if (syncError != 0) {
-    if (kept && !hadBackup && mode_ >= 0) ::unlink(backupPathFor(target_).c_str());
-    error_.clear();  // the sync failure is the one to tell
-    errno = syncError;
-    return fail("cannot sync " + temp_);
-  }
-  return kept;
-}
-
 void SafeFile::abandon() {
   flusher_.reset();  // waits for the writes in flight: the descriptor is still in use
+  if (backup_) backup_->undo();
+  backup_.reset();
   if (fd_ >= 0) {
     ::close(fd_);
     fd_ = -1;

@@ -2,9 +2,11 @@
 // either the complete old file or the complete new one on disk, never a mix or nothing.
 //
 // The new text goes into a temporary file in the target's own folder (same file system, so
-// the final rename is atomic). commit() flushes and fsyncs it, meanwhile keeps the current
-// file as "<name>.bak" (a hard link, or a copy where links are not supported), renames the
-// temporary file over the target and fsyncs the folder. Any failure leaves the target
+// the final rename is atomic). While it is written, the current file is kept as
+// "<name>.bak" (a hard link, or a copy where links are not supported); commit() flushes
+// and fsyncs the new file, renames it over the target and fsyncs the folder. A save that
+// fails leaves the target as it was; its backup then holds that same current file (one
+// that did not exist before is removed again). Any failure leaves the target
 // exactly as it was and removes the temporary file. A target that is a symbolic link is
 // resolved, so the link stays and the file it points at is replaced.
 //
@@ -64,8 +66,6 @@ class SafeFile {
   bool flushBuffer();
   bool writeFailed();  // records the background write's error; always false
   bool fail(const std::string& what);
-  bool keepBackup();
-  bool syncAndKeepBackup();  // fsync of the new text beside the backup step
 
   int fd_ = -1;
   std::string target_;
@@ -73,6 +73,8 @@ class SafeFile {
   std::string folder_;
   std::string buffer_;
   std::unique_ptr<FileFlusher> flusher_;  // writes buffer after buffer into fd_
+  class BackupJob;
+  std::unique_ptr<BackupJob> backup_;  // keeps the old file as the backup meanwhile
   std::string error_;
   int mode_ = -1;  // the old file's permission bits, -1 when there was no old file
 };

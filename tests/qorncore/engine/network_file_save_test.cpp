@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "network_file_support.h"
@@ -40,9 +41,12 @@ struct ErrorText {
   }
 };
 
+// The folder's file names in name order, each followed by a space.
 std::string folderListing(const fs::path& dir) {
+  std::set<std::string> sorted;
+  for (const auto& entry : fs::directory_iterator(dir)) sorted.insert(entry.path().filename());
   std::string names;
-  for (const auto& entry : fs::directory_iterator(dir)) names += entry.path().filename().string() + " ";
+  for (const std::string& name : sorted) names += name + " ";
   return names;
 }
 
@@ -139,26 +143,36 @@ TEST(NetworkFileSave, ReadOnlyFolderFailsCleanly) {
 }
 
 // A full disk: the file size limit makes a write fail half-way, as ENOSPC would.
+// The backup is made while the new text is written; a save failing half-way leaves the
+// target as it was and the folder with the same files: a backup made by this save alone
+// goes again, an older one then holds the current file.
 TEST(NetworkFileSave, AWriteFailingHalfWayLeavesTheOldFile) {
-  ScratchDir dir;
-  const std::string path = dir / "net.xml";
-  writeFile(path, "old network");
-  auto m = makeManager();
-  buildLargeNetwork(*m, 3000);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{64 * 1024, 64 * 1024};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    ::_exit(save(*m, path) == 0 ? 0 : 1);
+  for (const bool olderBackup : {false, true}) {
+    SCOPED_TRACE(olderBackup ? "with an older backup" : "without a backup");
+    ScratchDir dir;
+    const std::string path = dir / "net.xml";
+    writeFile(path, "old network");
+    if (olderBackup) writeFile(path + ".bak", "older network");
+    auto m = makeManager();
+    buildLargeNetwork(*m, 3000);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{64 * 1024, 64 * 1024};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      ::_exit(save(*m, path) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save did not report the failure";
+    EXPECT_EQ(readFile(path), "old network");
+    EXPECT_EQ(folderListing(dir.path()), olderBackup ? "net.xml net.xml.bak " : "net.xml ");
+    if (olderBackup) {
+      EXPECT_EQ(readFile(path + ".bak"), "old network");
+    }
   }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the save did not report the failure";
-  EXPECT_EQ(readFile(path), "old network");
-  EXPECT_EQ(folderListing(dir.path()), "net.xml ");
 }
 
 // Kills a process that saves in a loop at random moments; each time the file on disk
