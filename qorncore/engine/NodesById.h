@@ -90,6 +90,7 @@ class NodesById {
       far_.emplace(id, node);
     }
     ++count_;
+    largest_ = std::max(largest_, id);
     return true;
   }
 
@@ -104,21 +105,25 @@ class NodesById {
       far_.erase(it);
     }
     if (node) --count_;
+    if (node && id == largest_) largest_ = findLargest();
     return node;
   }
 
-  // The largest id in use, 0 when there is none.
-  int32_t largestId() const {
-    if (!far_.empty()) return far_.rbegin()->first;
-    for (std::size_t id = dense_.size(); id-- > 1;)
-      if (dense_[id]) return static_cast<int32_t>(id);
-    return 0;
-  }
+  // The largest id in use, 0 when there is none. Kept up to date: the engine asks for it
+  // whenever it hands out a new id.
+  int32_t largestId() const { return largest_; }
 
  private:
   static constexpr std::size_t kMargin = 4096;
 
   std::size_t denseLimit() const { return 2 * count_ + kMargin; }
+
+  int32_t findLargest() const {
+    if (!far_.empty()) return far_.rbegin()->first;
+    for (std::size_t id = dense_.size(); id-- > 1;)
+      if (dense_[id]) return static_cast<int32_t>(id);
+    return 0;
+  }
 
   // The first used array index at or after `from`, or the array's size.
   std::size_t nextUsed(std::size_t from) const {
@@ -139,6 +144,7 @@ class NodesById {
   std::vector<Node*> dense_;      // index 0 is never used
   std::map<int32_t, Node*> far_;  // ids at or beyond dense_.size()
   std::size_t count_ = 0;
+  int32_t largest_ = 0;  // the largest id in use, 0 when none
 };
 
 }  // namespace qorn

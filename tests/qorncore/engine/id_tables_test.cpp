@@ -46,6 +46,7 @@ TEST(NodesById, BehavesLikeAnOrderedMap) {
         ASSERT_EQ(table.emplace(id, node), model.emplace(id, node).second);
       }
       ASSERT_EQ(table.find(id), model.count(id) ? model[id] : nullptr);
+      ASSERT_EQ(table.largestId(), model.empty() ? 0 : model.rbegin()->first);
     }
     ASSERT_EQ(table.size(), model.size());
     ASSERT_EQ(table.largestId(), model.empty() ? 0 : model.rbegin()->first);
