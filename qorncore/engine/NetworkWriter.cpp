@@ -9,7 +9,7 @@
 #include "SafeFile.h"
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
-#include "zarvell/text.h"
+#include "qorncore/datatypes/XmlText.h"
 
 namespace qorn {
 namespace {
@@ -90,65 +90,6 @@ std::string formatFloat(float value) {
   return std::string(text, formatFloatInto(text, value));
 }
 
-std::string networkAttributeText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  appendNetworkAttributeText(text, out);
-  return out;
-}
-
-void appendNetworkAttributeText(std::string_view text, std::string& out) {
-  const auto special = [](unsigned char byte) {
-    return byte >= 0x80 || byte < 0x20 || byte == '"' || byte == '&' || byte == '<' || byte == '>';
-  };
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t plain = i;  // the run that is written as it is, copied in one piece
-    while (plain < text.size() && !special(static_cast<unsigned char>(text[plain]))) ++plain;
-    out.append(text.data() + i, plain - i);
-    i = plain;
-    if (i == text.size()) break;
-    const unsigned char byte = static_cast<unsigned char>(text[i]);
-    if (byte >= 0x80) {
-      const std::size_t length = zarvell::utf8SequenceLength(text, i);
-      if (length > 0) {
-        out.append(text.substr(i, length));
-        i += length;
-      } else {  // a byte outside any valid sequence: read as Latin-1
-        out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-        out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-        ++i;
-      }
-      continue;
-    }
-    switch (byte) {
-      case '"':
-        out += "&quot;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '\t':
-        out += "&#9;";
-        break;
-      case '\n':
-        out += "&#10;";
-        break;
-      case '\r':
-        out += "&#13;";
-        break;
-      default:
-        out.push_back(' ');  // other control bytes
-    }
-    ++i;
-  }
-}
-
 NetworkWriter::NetworkWriter(NetworkSource& source, std::ostream& console)
     : source_(source), console_(console) {}
 
@@ -203,7 +144,7 @@ void NetworkWriter::writePeople(const People& people) {
     put("\t\t<person pid=\"");
     putInt(id);
     put("\" role=\"");
-    appendNetworkAttributeText(role, out_);
+    appendXmlAttributeText(role, out_);
     put("\"/>\n");
   };
   for (const auto& [role, id] : people.otherRoles) person(id, role);
@@ -216,7 +157,7 @@ void NetworkWriter::writeSong(SongNode& song) {
   put("<song ");
   writeCommon(song);
   put(" md5=\"");
-  appendNetworkAttributeText(song.md5, out_);
+  appendXmlAttributeText(song.md5, out_);
   put("\">\n\t<media location=\"");
   putFileText(song.location);
   put("\"/>\n\t<onalbum aid=\"");
@@ -333,7 +274,7 @@ bool NetworkWriter::write(const Output& output) {
     out_.clear();
     out_.reserve(kChunk + (kChunk >> 2));
     put("<qornnet version=\"1.0\">\n<settings>\n\t<mediaroot path=\"");
-    appendNetworkAttributeText(source_.mediaRoot(), out_);
+    appendXmlAttributeText(source_.mediaRoot(), out_);
     put("\"/>\n</settings>\n<nodes>\n");
     // Nodes and their texts lie anywhere on the heap: fetch the node four ahead and the
     // texts of the node two ahead (by then in the cache), so the walk does not wait.

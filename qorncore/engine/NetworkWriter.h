@@ -52,11 +52,6 @@ class NetworkSource {
 
 // The text formats of the file's values.
 std::string formatFloat(float value);  // like stream output: six significant digits
-// Attribute text with XML character references for " & < > and tab, line feed and
-// carriage return; other control bytes become spaces and bytes that are not valid UTF-8
-// are read as Latin-1, so the result is always well-formed XML.
-std::string networkAttributeText(std::string_view text);
-void appendNetworkAttributeText(std::string_view text, std::string& out);
 
 // Saves the network to `path` through SafeFile: "Saving net ... " on the console, the
 // text into a temporary file beside the target, which then replaces the target (the old

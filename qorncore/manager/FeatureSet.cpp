@@ -161,39 +161,6 @@ int intFromText(std::string_view text) {
   return static_cast<int>(value);
 }
 
-std::string xmlAttributeText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\t':
-        out += "&#9;";
-        break;
-      case '\n':
-        out += "&#10;";
-        break;
-      case '\r':
-        out += "&#13;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 FeatureSet::FeatureSet(std::vector<float> values) {
   setValues(std::move(values));
 }

@@ -39,8 +39,6 @@ std::string floatText(float value);
 float floatFromText(std::string_view text);
 // The leading integer of a text; 0 when there is none.
 int intFromText(std::string_view text);
-// A text as an XML attribute value: & < > " and the white-space controls as references.
-std::string xmlAttributeText(std::string_view text);
 
 class FeatureSet {
  public:

@@ -8,6 +8,7 @@
 
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
+#include "qorncore/datatypes/XmlText.h"
 #include "qorncore/manager/FeatureManager.h"
 #include "qorncore/manager/NormaliserTable.h"
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "qorncore/datatypes/XmlText.h"
 #include "qorncore/manager/NormaliserScramble.h"
 #include "zarvell/paths.h"
 

@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "network_file_support.h"
+#include "qorncore/datatypes/XmlText.h"
 #include "qorncore/engine/NetworkWriter.h"
 
 namespace {
@@ -137,9 +138,9 @@ TEST(NetworkFileFormat, AttributeTextsWithMarkupCharactersReadBack) {
 }
 
 TEST(NetworkFileFormat, AttributeTextIsAlwaysWellFormed) {
-  EXPECT_EQ(networkAttributeText("a\"&<>\t\n\r\x01z"), "a&quot;&amp;&lt;&gt;&#9;&#10;&#13; z");
+  EXPECT_EQ(xmlAttributeText("a\"&<>\t\n\r\x01z"), "a&quot;&amp;&lt;&gt;&#9;&#10;&#13; z");
   // A byte that is no valid UTF-8 is read as Latin-1.
-  EXPECT_EQ(networkAttributeText("\xE9t\xC3\xA9"), "\xC3\xA9t\xC3\xA9");
+  EXPECT_EQ(xmlAttributeText("\xE9t\xC3\xA9"), "\xC3\xA9t\xC3\xA9");
 }
 
 // The writer formats floats without a stream; the text must equal stream formatting.
