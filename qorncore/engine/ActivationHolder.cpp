@@ -1,10 +1,11 @@
 #include "ActivationHolder.h"
 
 #include <algorithm>
-#include <iostream>
+#include <ostream>
 #include <string>
 
 #include "NodeHolder.h"
+#include "qorncore/datatypes/EngineConsole.h"
 #include "qorncore/datatypes/EngineLog.h"
 
 namespace qorn {
@@ -59,7 +60,7 @@ void ActivationHolder::rebuild(const NodeHolder& holder, const Decay& decay) {
 int ActivationHolder::setFilter(int mask, const NodeHolder& holder) {
   if (mask == filter_) return 0;
   if ((mask & 7) == 0) {
-    std::cerr << "Warning illegal hotlist filter!" << mask << "\n";
+    engineConsole() << "Warning illegal hotlist filter!" << mask << "\n";
     QORN_LOG(Error, kSource, "Warning illegal hotlist filter" + std::to_string(mask));
     return 0;
   }

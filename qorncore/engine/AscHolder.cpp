@@ -1,11 +1,12 @@
 #include "AscHolder.h"
 
 #include <algorithm>
-#include <iostream>
+#include <ostream>
 #include <map>
 
 #include "EngineConstants.h"
 #include "NodeHolder.h"
+#include "qorncore/datatypes/EngineConsole.h"
 #include "qorncore/datatypes/EngineLog.h"
 
 namespace qorn {
@@ -22,7 +23,7 @@ bool isMetaPair(int a, int b, int otherKind) {
 
 Asc::Asc(Node* fromNode, Node* toNode, qornfloat initial, int32_t step)
     : from(fromNode), to(toNode), strength(initial), lastvisited(step) {
-  if (!from || !to) std::cout << "Illegal assoc created!\n";
+  if (!from || !to) engineConsole() << "Illegal assoc created!\n";
 }
 
 bool Asc::songToSong() const {
@@ -244,14 +245,14 @@ std::vector<int32_t> AscHolder::findPath(int maxLinks, int32_t startId, int32_t 
 }
 
 void AscHolder::removeSongSongLinksExcept(const std::set<Node*>& keep) {
-  std::cout << "removing song song links ... ";
+  engineConsole() << "removing song song links ... ";
   std::vector<std::pair<int32_t, int32_t>> doomed;
   forEachLinkInPairOrder([&](Asc& asc, int32_t a, int32_t b) {
     if (asc.songToSong() && !(keep.count(asc.from) && keep.count(asc.to)))
       doomed.emplace_back(a, b);
   });
   for (const auto& [a, b] : doomed) remove(a, b);
-  std::cout << " done ";
+  engineConsole() << " done ";
 }
 
 }  // namespace qorn

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
+#include <ostream>
 #include <map>
 
+#include "qorncore/datatypes/EngineConsole.h"
 #include "qorncore/datatypes/qornfloat.h"
 #include "qorncore/datatypes/qornstring.h"
 
@@ -93,7 +94,7 @@ std::vector<std::pair<Node*, float>> KeywordIndex::search(const std::string& tex
   for (auto& [key, score] : scores) {
     if (highest > qornfloat(0.0f)) {
       score = score / highest;
-      std::cout << score.toText() << "\n";
+      engineConsole() << score.toText() << "\n";
     }
     out.emplace_back(key.second, score.value());
   }

@@ -475,7 +475,7 @@ int NetworkParser::finish(XmlStatus status, ExpatParser& parser, const std::stri
       return 1;
     case XmlStatus::ParseError: {
       const unsigned long line = parser.line();
-      std::fprintf(stderr, "Parse error at line %lu:\n%s\n", line, parser.errorText().c_str());
+      console_ << "Parse error at line " << line << ":\n" << parser.errorText() << "\n" << std::flush;
       QORN_LOG(
           Error, kSource,
           "Parse error in " + name + " at line " + std::to_string(line) + " " + parser.errorText());
@@ -483,10 +483,10 @@ int NetworkParser::finish(XmlStatus status, ExpatParser& parser, const std::stri
       return 0;
     }
     case XmlStatus::ReadFailed:
-      std::fprintf(stderr, "Read error\n");
+      console_ << "Read error\n" << std::flush;
       return 0;
     default:  // out of memory in expat or in a handler
-      std::fprintf(stderr, "Parse error: out of memory\n");
+      console_ << "Parse error: out of memory\n" << std::flush;
       QORN_LOG(Error, kSource, "Parse error in " + name + ": out of memory");
       return 0;
   }

@@ -1,15 +1,17 @@
 #include "NodeHolder.h"
 
 #include <algorithm>
-#include <iostream>
+#include <ostream>
 #include <set>
+
+#include "qorncore/datatypes/EngineConsole.h"
 
 namespace qorn {
 
 int NodeHolder::addNode(Node* node) {
   if (!node) return 0;
   if (node->id <= 0) {
-    std::cerr << "error: call to NodeHolder::addNode with illegal nodeId!" << node->id << "\n";
+    engineConsole() << "error: call to NodeHolder::addNode with illegal nodeId!" << node->id << "\n";
     return 0;
   }
   const bool entered = byId_.emplace(node->id, node);  // keeps the earlier node

@@ -3,11 +3,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <iostream>
+#include <ostream>
 #include <limits>
 #include <string>
 #include <unordered_map>
 
+#include "qorncore/datatypes/EngineConsole.h"
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/manager/NormaliserTable.h"
 
@@ -107,7 +108,7 @@ int findFeaturePosition(std::string_view longName) {
 int featureNameIndex(std::string_view longName) {
   int position = findFeaturePosition(longName);
   if (position < 0) {
-    std::cout << "Warning unknown feature name: " << longName << std::endl;
+    engineConsole() << "Warning unknown feature name: " << longName << std::endl;
     return 0;
   }
   return position + 1;

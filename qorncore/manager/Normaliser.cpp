@@ -1,9 +1,10 @@
 #include "qorncore/manager/Normaliser.h"
 
 #include <cmath>
-#include <iostream>
+#include <ostream>
 #include <map>
 
+#include "qorncore/datatypes/EngineConsole.h"
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/manager/FeatureSet.h"
 
@@ -91,7 +92,7 @@ void Normaliser::prepare() {
         params_[0] = static_cast<float>(std::log(m * m / std::sqrt(s * s + m * m)));
         params_[1] = static_cast<float>(std::sqrt(std::log(s * s / (m * m) + 1.0)));
       } else {
-        std::cout << "Error: illegal values for lognormal normaliser!" << std::endl;
+        engineConsole() << "Error: illegal values for lognormal normaliser!" << std::endl;
         QORN_LOG(Error, kSource, "illegal values in lognormal normaliser!");
       }
       break;

@@ -3,7 +3,7 @@
 // list, palette, play queue, media root).
 #include <algorithm>
 #include <cstdint>
-#include <iostream>
+#include <ostream>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -12,6 +12,7 @@
 #include "qornManagerNetworkFile.h"
 
 #include "qornManager.h"
+#include "qorncore/datatypes/EngineConsole.h"
 #include "qorncore/engine/NetworkParser.h"
 #include "qorncore/engine/NetworkWriter.h"
 
@@ -163,13 +164,13 @@ std::string networkText(qornManager& manager, std::ostream& console) {
   return NetworkWriter::toText(source, console);
 }
 
-// The manager's own network file operations: console lines on standard output.
+// The manager's own network file operations: console lines on the engine console.
 int qornManager::loadNet(const char* path) {
-  return loadNetworkFile(*this, path, std::cout);
+  return loadNetworkFile(*this, path, engineConsole());
 }
 
 int qornManager::saveNet(const char* path) {
-  return saveNetworkFile(*this, path, std::cout);
+  return saveNetworkFile(*this, path, engineConsole());
 }
 
 }  // namespace qorn
