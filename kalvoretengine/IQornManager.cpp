@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <iostream>
 #include <new>
 
 #include "qorncore/datatypes/EngineLog.h"
@@ -20,7 +19,6 @@ namespace {
 constexpr const char* kSource = "kalvoretengine/IQornManager";
 
 // Library-wide state of the one engine per process.
-IQornManager* currentManager = nullptr;
 char* handedOutLog = nullptr;  // the copy returned by getLogOutput
 const std::vector<Node*> kEmptyQueue;
 
@@ -65,7 +63,6 @@ IQornManager::IQornManager(bool, IQornManagerCallback* callback)
   guardedVoid("IQornManager", [&] {
     const std::string modelPath = zarvell::programFolder() + "/networks/model";
     engine_ = new qorn::qornManager("", modelPath, callback);
-    currentManager = this;
     qorn::setManagerPresent(true);
     qorn::clearLogOutputText();
     qorn::configureEngineLogging("kalvoret.log");
@@ -74,7 +71,6 @@ IQornManager::IQornManager(bool, IQornManagerCallback* callback)
 
 IQornManager::~IQornManager() {
   guardedVoid("~IQornManager", [&] {
-    if (currentManager == this) currentManager = nullptr;
     qorn::setManagerPresent(false);
     std::free(returnedNodes_);
     returnedNodes_ = nullptr;

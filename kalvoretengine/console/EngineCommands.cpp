@@ -230,8 +230,8 @@ void addScriptCommands(CommandTable& t) {
                        {qorn::qornfloat(Session::number(a[1])), 0, s.node(a[0])}};
                    return std::to_string(s.engine().excite(items));
                  }};
-  t["srand"] = {"srand SEED", 1, 1, [](Session&, const Args& a) {
-                  std::srand(static_cast<unsigned>(Session::integer(a[0])));
+  t["srand"] = {"srand SEED", 1, 1, [](Session& s, const Args& a) {
+                  s.engine().random().seed(static_cast<unsigned>(Session::integer(a[0])));
                   return std::string("ok");
                 }};
   t["clock"] = {"clock SECONDS|+SECONDS|system", 1, 1, [](Session& s, const Args& a) {

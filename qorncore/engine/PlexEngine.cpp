@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
+#include <ostream>
 
+#include "qorncore/datatypes/EngineConsole.h"
 #include "qorncore/datatypes/EngineLog.h"
 
 namespace qorn {
@@ -18,9 +19,11 @@ std::vector<std::pair<Node*, qornfloat>> Propagation::nodesById() const {
   return out;
 }
 
-PlexEngine::PlexEngine() { init(); }
+PlexEngine::PlexEngine() : PlexEngine(std::make_unique<NodeHolder>()) {}
 
-PlexEngine::~PlexEngine() { cleanup(); }
+PlexEngine::PlexEngine(std::unique_ptr<NodeHolder> holder) { startNetwork(std::move(holder)); }
+
+PlexEngine::~PlexEngine() { dropNetwork(); }
 
 void PlexEngine::clear() {
   if (holder_ && holder_->size() > 0) {
@@ -29,18 +32,31 @@ void PlexEngine::clear() {
   }
 }
 
-void PlexEngine::init() {
+void PlexEngine::init() { startNetwork(createNodeHolder()); }
+
+void PlexEngine::startNetwork(std::unique_ptr<NodeHolder> holder) {
   // A holder that still holds nodes would leak them: drop that network first.
-  if (holder_ && holder_->nodeCount() > 0) cleanup();
+  if (holder_ && holder_->nodeCount() > 0) dropNetwork();
   links_.reset();
-  holder_ = createNodeHolder();
+  holder_ = std::move(holder);
   keywords_ = std::make_unique<KeywordIndex>();
   links_ = std::make_unique<AscHolder>(*holder_, step_);
   hotlist_.clear();
   step_ = 0;
 }
 
-void PlexEngine::cleanup() {
+void PlexEngine::cleanup() { dropNetwork(); }
+
+int PlexEngine::dropNode(Node* node) {
+  if (!node || !holder_) return 0;
+  if (keywords_) keywords_->remove(node);
+  hotlist_.clear();
+  const int result = holder_->removeNode(node->id);
+  if (result) node->release();  // the engine's reference
+  return result;
+}
+
+void PlexEngine::dropNetwork() {
   keywords_.reset();
   links_.reset();
   hotlist_.clear();
@@ -211,7 +227,7 @@ qornfloat PlexEngine::strengthen(qornfloat strength, qornfloat flow) const {
   qornfloat result = base + qornfloat(kLinkLearningRate) * gain;
   const qornfloat warn(kLinkWarningStep);
   if (result - strength > warn || strength - result > warn)
-    std::cerr << "Warning illegal link strength " << result.toText() << "\n";
+    engineConsole() << "Warning illegal link strength " << result.toText() << "\n";
   if (result > qornfloat(1.01f) || result < qornfloat(0.0f))
     QORN_LOG(Error, kSource, "Warning: illegal illedal link strength: " + result.toText());
   if (result > qornfloat(1.0f)) result = qornfloat(1.0f);
@@ -245,7 +261,7 @@ int PlexEngine::setNodeField(int32_t id, const std::string& field, const std::st
     keywords_->add(value, node);
     return 1;
   }
-  std::cout << "Warning unsupported node field: " << field << "\n";
+  engineConsole() << "Warning unsupported node field: " << field << "\n";
   return 0;
 }
 

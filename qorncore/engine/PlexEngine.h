@@ -50,6 +50,9 @@ struct Propagation {
 
 class PlexEngine {
  public:
+  // An empty network on a plain NodeHolder. Construction makes no virtual call: a derived
+  // engine hands its own holder to the protected constructor instead of overriding
+  // createNodeHolder for the first network.
   PlexEngine();
   virtual ~PlexEngine();
   PlexEngine(const PlexEngine&) = delete;
@@ -61,8 +64,8 @@ class PlexEngine {
   virtual int excite(const std::vector<ExcitationItem>& items);
   // Empties the network when it holds any node (cleanup, then init).
   virtual void clear();
-  // A fresh empty network: new node holder, keyword index and link store, empty hotlist,
-  // step counter 0.
+  // A fresh empty network: new node holder (createNodeHolder), keyword index and link
+  // store, empty hotlist, step counter 0.
   virtual void init();
   // Drops the network: keyword index, links, nodes (each loses the engine's reference).
   virtual void cleanup();
@@ -113,6 +116,23 @@ class PlexEngine {
   void advanceStep() { ++step_; }
 
  protected:
+  // Starts with an empty network on `holder` (the derived engine's own kind of holder).
+  explicit PlexEngine(std::unique_ptr<NodeHolder> holder);
+
+  // What a derived engine needs beyond the public accessors: a node by id, whether a
+  // network exists (false only between cleanup and init), and taking one node out of the
+  // keyword index, the hotlist and the network (its links must be gone already), which
+  // drops the engine's reference. dropNode returns the holder's result (1 removed).
+  Node* findNode(int32_t id) const { return holder_ ? holder_->find(id) : nullptr; }
+  bool hasNetwork() const { return holder_ && keywords_ && links_; }
+  int dropNode(Node* node);
+
+ private:
+  // Builds the empty network on `holder` and drops the current one; no virtual calls, so
+  // the constructors and init share it.
+  void startNetwork(std::unique_ptr<NodeHolder> holder);
+  void dropNetwork();
+
   bool propagateToMeta_ = true;
   bool frozenLinks_ = false;
   ActivationHolder hotlist_;
@@ -121,7 +141,6 @@ class PlexEngine {
   std::unique_ptr<AscHolder> links_;
   int32_t step_ = 0;
 
- private:
   // A queued item remembers the link it travels over, so the flow needs no lookup.
   struct QueuedItem {
     qornfloat amount;

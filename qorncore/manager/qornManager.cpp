@@ -25,22 +25,24 @@ void eraseAll(std::vector<T*>& list, const Node* node) {
 
 qornManager::qornManager(const std::string& basePath, const std::string& modelPath,
                          IQornManagerCallback* callback)
-    : basePath_(basePath),
+    : PlexEngine(std::make_unique<qornNodeHolder>()),
+      basePath_(basePath),
       features_(std::make_unique<FeatureManager>(basePath + "networks/features.mbff")),
       taboo_(std::make_unique<TabooList>(clock_)),
       modelPath_(modelPath),
       callback_(callback) {
-  init();
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  // The base built the empty network on a qornNodeHolder and every list starts empty:
+  // no init() here (a virtual call from a constructor would be the base's anyway).
+  random_.seedWithTime();
   // The normalisers are needed only for link inference: a missing file is reported (error
   // 2) when an import needs them, not at every start.
   const std::string normf = normaliserFilePath();
   if (::access(normf.c_str(), F_OK) == 0) loadNormaliserTable(normf);
 }
 
-qornManager::~qornManager() {
-  cleanup();
-}
+// The nodes go while the lists that point at them still exist (the base's destructor
+// would drop them only after the lists are gone).
+qornManager::~qornManager() { PlexEngine::cleanup(); }
 
 std::unique_ptr<NodeHolder> qornManager::createNodeHolder() {
   return std::make_unique<qornNodeHolder>();
@@ -72,7 +74,7 @@ void qornManager::init() {
 int qornManager::setNodeField(int32_t id, const std::string& field, const std::string& value) {
   if (field == "tempo") {
     SongNode* song = nullptr;
-    if (Node* node = holder_->find(id)) song = node->asSong();
+    if (Node* node = findNode(id)) song = node->asSong();
     if (!song) return 0;
     song->tempo = qornstring(value).toInt();
     return 1;
@@ -81,12 +83,12 @@ int qornManager::setNodeField(int32_t id, const std::string& field, const std::s
 }
 
 void qornManager::prepareSave() {
-  for (const auto& entry : holder_->byId()) {
+  for (const auto& entry : nodes().byId()) {
     const int32_t id = entry.first;
     SongListNode* list = entry.second->asSongList();
     if (!list) continue;
     // Linked songs in ascending id order (the adjacency's order).
-    links_->forEachLink(id, [&](Asc* link) {
+    links().forEachLink(id, [&](Asc* link) {
       SongNode* song = (link->from->id == id ? link->to : link->from)->asSong();
       if (!song) return;
       // A playlist is not the song's album; only albums give the album id.
@@ -95,15 +97,15 @@ void qornManager::prepareSave() {
         list->setTrack(0, song->id);
     });
   }
-  keywords_->prepare();
+  keywords().prepare();
 }
 
 std::string qornManager::keywordsOf(const Node* node) const {
-  return keywords_ && node ? keywords_->keywordsOf(node) : std::string();
+  return hasNetwork() && node ? keywords().keywordsOf(node) : std::string();
 }
 
 void qornManager::appendKeywords(const Node* node, std::string& out) const {
-  if (keywords_ && node) keywords_->appendKeywords(node, out);
+  if (hasNetwork() && node) keywords().appendKeywords(node, out);
 }
 
 const char* qornManager::featuresetUrl(const Node*, int, int) {
@@ -120,16 +122,15 @@ void qornManager::forgetNode(Node* node) {
 }
 
 int qornManager::removeNodeFromNet(Node* node) {
-  if (!node || holder_->find(node->id) != node) return 0;
+  if (!node || findNode(node->id) != node) return 0;
   const int32_t id = node->id;
   forgetNode(node);
-  keywords_->remove(node);
-  const std::vector<Node*> former = links_->neighbours(id, 0, true);
-  for (Node* n : former) links_->remove(id, n->id);
+  const std::vector<Node*> former = links().neighbours(id, 0, true);
+  for (Node* n : former) links().remove(id, n->id);
 
   // The song's playing time leaves its album and artists.
   if (SongNode* song = node->asSong(); song && song->duration > 0) {
-    Node* album = getAlbum(*holder_, song);
+    Node* album = getAlbum(nodes(), song);
     for (Node* n : former) {
       if (n->getType() == kSong) continue;
       if (n->duration >= 0) n->duration -= song->duration;
@@ -144,19 +145,16 @@ int qornManager::removeNodeFromNet(Node* node) {
   for (Node* n : former) {
     if (n->getType() != kSong) continue;
     bool linked = false;
-    for (Node* t : taken) linked = linked || links_->find(n->id, t->id) != nullptr;
+    for (Node* t : taken) linked = linked || links().find(n->id, t->id) != nullptr;
     taken.push_back(n);
     if (!linked) kept.push_back(n);
   }
   for (std::size_t i = 0; i + 1 < kept.size(); ++i)
-    links_->create(kept[i]->id, kept[i + 1]->id, qornfloat(kNewLinkStrength));
+    links().create(kept[i]->id, kept[i + 1]->id, qornfloat(kNewLinkStrength));
   if (kept.size() > 2)
-    links_->create(kept.back()->id, kept.front()->id, qornfloat(kNewLinkStrength));
+    links().create(kept.back()->id, kept.front()->id, qornfloat(kNewLinkStrength));
 
-  hotlist_.clear();
-  const int result = holder_->removeNode(id);
-  if (result) node->release();  // the engine's reference
-  return result;
+  return dropNode(node);
 }
 
 // ---- Play events -------------------------------------------------------------------------
@@ -205,7 +203,7 @@ void qornManager::setTaboo(Node* node, bool taboo) {
   }
   int32_t extra = node->duration;
   if (node->getType() != kSong && node->duration == 0) {
-    if (node->asArtist()) extra = 240 * static_cast<int32_t>(links_->degree(node->id));
+    if (node->asArtist()) extra = 240 * static_cast<int32_t>(links().degree(node->id));
     if (const SongListNode* list = node->asSongList())
       extra = 240 * static_cast<int32_t>(list->tracks.size());
   }
@@ -258,7 +256,7 @@ void qornManager::syncPlayQueue(const std::vector<Node*>& nodes) {
   std::vector<Node*> queue;
   for (Node* given : nodes) {
     if (!given) continue;
-    Node* node = holder_->find(given->id);
+    Node* node = findNode(given->id);
     if (!node || !node->asSong()) {
       QORN_LOG(Warn, kSource, "null ptr in setPlaybackqueue !");
       continue;
@@ -269,7 +267,7 @@ void qornManager::syncPlayQueue(const std::vector<Node*>& nodes) {
 }
 
 int qornManager::addToPlayQueue(int32_t id) {
-  Node* node = holder_->find(id);
+  Node* node = findNode(id);
   if (!node || !node->asSong()) {
     QORN_LOG(Warn, kSource, "attempt to add unknown id to playqueue: " + std::to_string(id));
     return 0;
@@ -302,7 +300,7 @@ Node* qornManager::createPlayList(const std::string& name, const std::vector<Nod
       continue;
     }
     list->setTrack(static_cast<int>(i) + 1, song->id);
-    links_->create(song->id, list->id, qornfloat(0.2f));
+    links().create(song->id, list->id, qornfloat(0.2f));
   }
   list->trackCount = static_cast<int32_t>(list->tracks.size());
   return list;
@@ -314,7 +312,7 @@ int qornManager::addToPalette(const std::map<std::string, std::string>& attribut
   const int32_t id = qornstring(idText).toInt();
   std::string type = "s";
   if (auto t = attributes.find("type"); t != attributes.end()) type = t->second.substr(0, 1);
-  Node* node = holder_->find(id);
+  Node* node = findNode(id);
   if (node && type == "m") {
     kalvorets_.push_back(node);
     return 1;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "EngineClock.h"
+#include "EngineRandom.h"
 #include "History.h"
 #include "TabooList.h"
 #include "qorncore/datatypes/qornstring.h"
@@ -37,7 +38,8 @@ class qornManager : public PlexEngine {
   static constexpr int kPathLinks = 3;
 
   // basePath is prefixed to the feature store's file name ("" for the current
-  // directory); modelPath is the folder of the link-inference models. Seeds rand().
+  // directory); modelPath is the folder of the link-inference models. Seeds the random
+  // source (rand()) with the current time.
   qornManager(const std::string& basePath, const std::string& modelPath,
               IQornManagerCallback* callback);
   ~qornManager() override;
@@ -101,7 +103,7 @@ class qornManager : public PlexEngine {
 
   // ---- Lists
   // Sets the hotlist filter (a mask of node kinds); true when it changed.
-  bool setViewStyle(int filter) { return hotlist_.setFilter(filter, *holder_) == 1; }
+  bool setViewStyle(int filter) { return hotlistHolder().setFilter(filter, nodes()) == 1; }
   int getListLength(int list);
   Node* getNodeFromList(int list, int index);
   void syncPlayQueue(const std::vector<Node*>& nodes);
@@ -133,6 +135,8 @@ class qornManager : public PlexEngine {
   IQornManagerCallback* callback() const { return callback_; }
   // The clock of taboo and learning (the system clock unless a test fixes it).
   EngineClock& clock() { return clock_; }
+  // The random source of selection and the palette (rand() unless a test injects one).
+  EngineRandom& random() { return random_; }
 
  private:
   void learnOnSongEnd(Node* song, bool learn);
@@ -147,6 +151,7 @@ class qornManager : public PlexEngine {
   std::unique_ptr<FeatureManager> features_;
   qornstring mediaRoot_;
   EngineClock clock_;
+  EngineRandom random_;
   std::unique_ptr<TabooList> taboo_;
   History history_;
   std::vector<Node*> kalvorets_;  // type "m" in the file

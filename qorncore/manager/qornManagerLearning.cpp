@@ -46,35 +46,35 @@ int qornManager::learnTransition(const Node* from, const Node* to, bool good) {
   if (!from->asSong() || !to->asSong()) return -2;
   const int exponent = good ? -kTransitionExponent : kTransitionExponent;
   QORN_LOG(Info, kSource, "transition learning " + from->name.str() + " to " + to->name.str());
-  doLearning(holder_->find(from->id), holder_->find(to->id), exponent, true);
+  doLearning(findNode(from->id), findNode(to->id), exponent, true);
   return 1;
 }
 
 bool qornManager::updatePenalty(Asc* link, bool positive) {
-  if (!links_->hasPenalty(link)) {
-    if (!positive && link->songToSong()) links_->setPenalty(link, 1);
+  if (!links().hasPenalty(link)) {
+    if (!positive && link->songToSong()) links().setPenalty(link, 1);
     return false;
   }
-  int32_t counter = links_->penalty(link);
+  int32_t counter = links().penalty(link);
   counter += positive ? -kReliefStrengthening : kPenaltyWeakening;
   if (counter <= 0) {
-    links_->dropPenalty(link);
+    links().dropPenalty(link);
     return false;
   }
-  links_->setPenalty(link, counter);
+  links().setPenalty(link, counter);
   return counter > kPenaltyRemoval && link->songToSong();
 }
 
 int qornManager::doLearning(Node* a, Node* b, int exponent, bool strong) {
   if (!a || !b || a == b) return 0;
-  if (holder_->find(a->id) != a || holder_->find(b->id) != b || !b->asSong()) return 0;
+  if (findNode(a->id) != a || findNode(b->id) != b || !b->asSong()) return 0;
   const bool positive = exponent <= 0;
 
-  if (Asc* link = links_->find(a->id, b->id)) {
+  if (Asc* link = links().find(a->id, b->id)) {
     const qornfloat s = decayLink(*link);
     qornfloat scaled = s * qornfloat(kLinkDecayFactor).pow(exponent);
     if (scaled < qornfloat(kMinLinkStrength)) scaled = qornfloat(kMinLinkStrength);
-    if (!links_->hasPenalty(link) && positive) {
+    if (!links().hasPenalty(link) && positive) {
       AscHolder::setStrength(*link, scaled);
       return 0;
     }
@@ -87,14 +87,14 @@ int qornManager::doLearning(Node* a, Node* b, int exponent, bool strong) {
   }
 
   float cost = 0.0f;
-  const std::vector<int32_t> path = links_->findPath(kPathLinks, a->id, b->id, cost,
+  const std::vector<int32_t> path = links().findPath(kPathLinks, a->id, b->id, cost,
                                                      [this](Asc& l) { return decayLink(l); });
   if (strong) return doLearningStrong(path, exponent);
   if (path.size() >= 2) {
     Asc* worst = nullptr;
     int32_t worstCounter = 0;
     for (std::size_t i = 0; i + 1 < path.size(); ++i) {
-      Asc* link = links_->find(path[i], path[i + 1]);
+      Asc* link = links().find(path[i], path[i + 1]);
       if (!link) {
         QORN_LOG(Error, kSource, "Non existing asc in path while doLearning");
         continue;
@@ -102,7 +102,7 @@ int qornManager::doLearning(Node* a, Node* b, int exponent, bool strong) {
       const qornfloat s = decayLink(*link);
       AscHolder::setStrength(*link, s * qornfloat(kNodeDecayFactor).pow(exponent));
       updatePenalty(link, positive);
-      const int32_t counter = links_->penalty(link);
+      const int32_t counter = links().penalty(link);
       if (counter > kPenaltyRemoval && counter > worstCounter) {
         worst = link;
         worstCounter = counter;
@@ -111,12 +111,12 @@ int qornManager::doLearning(Node* a, Node* b, int exponent, bool strong) {
     if (worst && worst->songToSong()) {
       const int32_t x = worst->from->id;
       const int32_t y = worst->to->id;
-      links_->dropPenalty(worst);
+      links().dropPenalty(worst);
       removeLinkWithRepair(x, y, true);
     }
     return 1;
   }
-  if (exponent < 0) links_->create(b->id, a->id, qornfloat(kNewLinkStrength));
+  if (exponent < 0) links().create(b->id, a->id, qornfloat(kNewLinkStrength));
   return 1;
 }
 
@@ -124,7 +124,7 @@ int qornManager::doLearningStrong(const std::vector<int32_t>& path, int exponent
   Asc* weakest = nullptr;
   qornfloat weakestStrength(100.0f);
   for (std::size_t i = 0; i + 1 < path.size(); ++i) {
-    Asc* link = links_->find(path[i], path[i + 1]);
+    Asc* link = links().find(path[i], path[i + 1]);
     if (!link || !link->songToSong()) continue;
     const qornfloat s = decayLink(*link);
     if (s < weakestStrength) {
@@ -138,9 +138,9 @@ int qornManager::doLearningStrong(const std::vector<int32_t>& path, int exponent
   }
   const int32_t x = weakest->from->id;
   const int32_t y = weakest->to->id;
-  links_->dropPenalty(weakest);
+  links().dropPenalty(weakest);
   removeLinkWithRepair(x, y, true);
-  if (exponent < 0) links_->create(path.front(), path.back(), qornfloat(kNewLinkStrength));
+  if (exponent < 0) links().create(path.front(), path.back(), qornfloat(kNewLinkStrength));
   return 1;
 }
 

@@ -22,11 +22,11 @@ int qornManager::createPalette() {
   // Connected components over all links, discovered in id order.
   std::vector<std::vector<Node*>> clusters;
   std::unordered_set<const Node*> seen;
-  for (const auto& [id, start] : holder_->byId()) {
+  for (const auto& [id, start] : nodes().byId()) {
     if (!seen.insert(start).second) continue;
     std::vector<Node*> cluster{start};
     for (std::size_t i = 0; i < cluster.size(); ++i)
-      links_->forEachLink(cluster[i]->id, [&](Asc* link) {
+      links().forEachLink(cluster[i]->id, [&](Asc* link) {
         Node* other = link->other(cluster[i]);
         if (seen.insert(other).second) cluster.push_back(other);
       });
@@ -51,7 +51,7 @@ int qornManager::createPalette() {
     for (auto it = own.begin(); it != own.end();) {
       Node* song = *it;
       const std::size_t t = song && song->asSong() && members.count(song)
-                                ? links_->degree(song->id) : 0;
+                                ? links().degree(song->id) : 0;
       if (t >= 1) {
         mine.push_back(ExcitationItem{
             qornfloat(2.0f * std::log(static_cast<float>(t)) + 1.0f), 0, song});
@@ -75,9 +75,9 @@ int qornManager::createPalette() {
     std::vector<Ranked> ranked;
     for (Node* node : cluster) {
       if (node->getType() != kSong) continue;
-      const int x = static_cast<int>(links_->neighbours(node->id, 0, false).size());
+      const int x = static_cast<int>(links().neighbours(node->id, 0, false).size());
       if (x < 1) continue;
-      const int xp = x + (std::rand() % 3) - 2;
+      const int xp = x + (random_.next() % 3) - 2;
       float weight = 0.0f;
       if (xp >= 1) {
         const float d = std::log(static_cast<float>(xp)) - std::log(10.0f);
@@ -93,7 +93,7 @@ int qornManager::createPalette() {
     for (const Ranked& r : ranked) {
       if (open.empty()) break;
       if (!open.count(r.song)) continue;
-      const std::size_t t = links_->degree(r.song->id);
+      const std::size_t t = links().degree(r.song->id);
       if (t < 1) continue;
       const float amount = 4.0f * std::log(static_cast<float>(t) / 3.0f + 1.0f) + 1.0f;
       reach.clear();

@@ -27,7 +27,7 @@ Node* qornManager::pickNextNode(float randomness) {
   long chosen = -1;
   for (;;) {
     while (i < size && !eligible(hot[i])) ++i;
-    const qornfloat r = qornfloat(static_cast<float>(std::rand() % 1000)) * qornfloat(0.001f);
+    const qornfloat r = qornfloat(static_cast<float>(random_.next() % 1000)) * qornfloat(0.001f);
     if (i < size && r >= p) {
       chosen = static_cast<long>(i);
       break;
@@ -75,10 +75,10 @@ int qornManager::boostItems(const std::vector<Node*>& nodes, float amount,
                             std::vector<ExcitationItem>& items) const {
   const qornfloat a(amount);
   auto degreeOf = [this](const Node* n) {
-    return qornfloat(static_cast<float>(links_->degree(n->id)));
+    return qornfloat(static_cast<float>(links().degree(n->id)));
   };
   for (Node* given : nodes) {
-    Node* node = given ? holder_->find(given->id) : nullptr;
+    Node* node = given ? findNode(given->id) : nullptr;
     if (!node) {
       items.clear();
       return 0;
@@ -87,13 +87,13 @@ int qornManager::boostItems(const std::vector<Node*>& nodes, float amount,
         a * qornfloat(0.8f) * (degreeOf(node) + qornfloat(2.0f)) / qornfloat(2.0f), 0, node});
     const SongNode* song = node->asSong();
     if (!song) continue;
-    if (Node* album = getAlbum(*holder_, song))
+    if (Node* album = getAlbum(PlexEngine::nodes(), song))
       items.push_back(ExcitationItem{
           a * qornfloat(0.1f) * (degreeOf(album) + qornfloat(2.0f)) / qornfloat(2.0f), 0, album});
     for (int32_t artistId : song->people.artists) {
-      Node* artist = holder_->find(artistId);
+      Node* artist = findNode(artistId);
       if (!artist) continue;
-      const int c = static_cast<int>(links_->degree(artist->id));
+      const int c = static_cast<int>(links().degree(artist->id));
       const int k = std::min(c + 2, 32) / 5;
       items.push_back(
           ExcitationItem{a * qornfloat(0.1f) * qornfloat(static_cast<float>(k)), 0, artist});
@@ -105,7 +105,7 @@ int qornManager::boostItems(const std::vector<Node*>& nodes, float amount,
 int qornManager::boost(const std::vector<Node*>& nodes, float amount, bool reset) {
   if (reset) {
     advanceStep();
-    hotlist_.flatten();
+    hotlistHolder().flatten();
   }
   std::vector<ExcitationItem> items;
   if (!boostItems(nodes, amount, items)) return 0;
@@ -113,12 +113,12 @@ int qornManager::boost(const std::vector<Node*>& nodes, float amount, bool reset
 }
 
 int qornManager::getNeighbours(const Node* node, std::vector<Node*>& found) {
-  if (node) found = links_->neighbours(node->id, 0, true);
+  if (node) found = links().neighbours(node->id, 0, true);
   return 0;
 }
 
 float qornManager::getLinkStrength(const Node* a, const Node* b) {
-  Asc* link = a && b ? links_->find(a->id, b->id) : nullptr;
+  Asc* link = a && b ? links().find(a->id, b->id) : nullptr;
   if (!link) {
     QORN_LOG(Error, kEngineSource, "warning: returning invalid linkstrength!");
     return -1.0f;
@@ -134,7 +134,7 @@ int qornManager::getFlatList(const std::vector<Node*>& nodes, std::vector<Node*>
       flat.push_back(node);
     } else if (node->asArtist()) {
       int32_t total = 0;
-      for (Node* n : links_->neighbours(node->id, 0, true)) {
+      for (Node* n : links().neighbours(node->id, 0, true)) {
         const SongNode* song = n->asSong();
         if (!song) continue;
         const auto& people = song->people;
@@ -153,7 +153,7 @@ int qornManager::getFlatList(const std::vector<Node*>& nodes, std::vector<Node*>
       bool recount = list->duration < 0;
       for (int32_t trackId : list->tracks) {
         if (trackId < 1) continue;
-        Node* track = holder_->find(trackId);
+        Node* track = findNode(trackId);
         if (!track) {
           recount = true;
           continue;

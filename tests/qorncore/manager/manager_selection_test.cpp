@@ -45,6 +45,27 @@ TEST_F(SelectionTest, RandomnessOneBehavesAs098) {
   EXPECT_GT(std::count(withOne.begin(), withOne.end(), 8), 100);
 }
 
+// Each eligible song in hotlist order takes a draw: a draw of at least the randomness
+// picks it, a lower one passes over it. An injected source decides every pick exactly;
+// seeding goes back to rand().
+TEST_F(SelectionTest, InjectedDrawsDecideEachPassOver) {
+  songs(5);
+  std::vector<int> draws{100, 100, 900, 499, 500, 0, 0, 0, 0, 0};
+  std::size_t next = 0;
+  engine.random().inject([&] { return draws[next++ % draws.size()]; });
+  EXPECT_EQ(engine.pickNextNode(0.5f)->id, 3);  // 0.1, 0.1 pass over; 0.9 picks
+  EXPECT_EQ(engine.pickNextNode(0.5f)->id, 2);  // 0.499 passes over; 0.5 picks
+  EXPECT_EQ(engine.pickNextNode(0.5f)->id, 5);  // every draw passes over: the last song
+  EXPECT_GE(next, 10u);
+
+  engine.random().seed(7);
+  std::vector<int> seeded, viaRand;
+  for (int i = 0; i < 50; ++i) seeded.push_back(engine.pickNextNode(0.5f)->id);
+  std::srand(7);
+  for (int i = 0; i < 50; ++i) viaRand.push_back(engine.pickNextNode(0.5f)->id);
+  EXPECT_EQ(seeded, viaRand);
+}
+
 TEST_F(SelectionTest, LowRandomnessTakesTheFirstSongNineTimesInTen) {
   songs(10);
   int first = 0;
