@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
 #include "engine_test_support.h"
+#include "qorncore/datatypes/EngineConsole.h"
 
 namespace {
 
@@ -170,9 +172,12 @@ TEST_F(ActivationTest, StrengthenRules) {
   EXPECT_FLOAT_EQ(engine.strengthen(qornfloat(1.0f), qornfloat(10.0f)).value(), 1.0f);
   EXPECT_EQ(log.countPrefix("Warning: illegal illedal link strength: "), 1);
   // A step of at most 1% + 0.001 stays below the 0.02 warning step.
-  testing::internal::CaptureStderr();
-  engine.strengthen(qornfloat(0.9f), qornfloat(1.0f));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  std::ostringstream console;
+  {
+    qorn::ScopedEngineConsole captured(console);
+    engine.strengthen(qornfloat(0.9f), qornfloat(1.0f));
+  }
+  EXPECT_EQ(console.str(), "");
   engine.freezeLinks(true);
   EXPECT_FLOAT_EQ(engine.strengthen(qornfloat(0.3f), qornfloat(10.0f)).value(), 0.3f);
 }
@@ -218,9 +223,12 @@ TEST_F(ActivationTest, FilterChangesAndIllegalFilter) {
   EXPECT_EQ(ids(engine.getHotlist()), std::vector<int>{1});
   EXPECT_EQ(engine.hotlistHolder().setFilter(1, engine.nodes()), 0);
   LogCapture log;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(engine.hotlistHolder().setFilter(8, engine.nodes()), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Warning illegal hotlist filter!8\n");
+  std::ostringstream console;
+  {
+    qorn::ScopedEngineConsole captured(console);
+    EXPECT_EQ(engine.hotlistHolder().setFilter(8, engine.nodes()), 0);
+  }
+  EXPECT_EQ(console.str(), "Warning illegal hotlist filter!8\n");
   EXPECT_EQ(log.count(enginetest::kError, kPlex, "Warning illegal hotlist filter8"), 1);
   EXPECT_EQ(engine.hotlistHolder().filter(), 1);
 }

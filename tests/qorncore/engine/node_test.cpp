@@ -1,5 +1,6 @@
 // The node model: kinds, people, track slots, the id holder and the md5/location indexes
 // with their reference counts.
+#include "qorncore/datatypes/EngineConsole.h"
 #include "qorncore/engine/Node.h"
 #include "qorncore/engine/NodeHolder.h"
 #include "qorncore/manager/qornNodeHolder.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <sstream>
 
 namespace {
 
@@ -62,10 +64,12 @@ TEST(Node, PeopleRolesAndTrackSlots) {
 TEST(NodeHolder, IdsOrderAndIllegalIds) {
   NodeHolder holder;
   std::unique_ptr<SongNode> a(song(3)), b(song(1)), bad(song(0));
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(holder.addNode(bad.get()), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "error: call to NodeHolder::addNode with illegal nodeId!0\n");
+  std::ostringstream console;
+  {
+    qorn::ScopedEngineConsole captured(console);
+    EXPECT_EQ(holder.addNode(bad.get()), 0);
+  }
+  EXPECT_EQ(console.str(), "error: call to NodeHolder::addNode with illegal nodeId!0\n");
   EXPECT_EQ(holder.addNode(a.get()), 1);
   EXPECT_EQ(holder.addNode(b.get()), 1);
   EXPECT_EQ(holder.first(), b.get());
