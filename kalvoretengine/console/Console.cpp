@@ -1,7 +1,10 @@
 #include "Console.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -41,7 +44,20 @@ char readEscape(const std::string& line, std::size_t& i) {
 
 }  // namespace
 
-Session::Session(IQornManager& manager) : manager_(manager) {}
+Session::Session(IQornManager& manager, const std::string& startFolder)
+    : manager_(manager), startFolder_(startFolder) {
+  if (startFolder_.empty()) {
+    std::error_code error;
+    startFolder_ = std::filesystem::current_path(error).string();
+  }
+}
+
+std::string Session::path(const std::string& word) const {
+  if (word.empty()) throw CommandError("empty path");
+  std::filesystem::path p(word);
+  if (p.is_relative()) p = std::filesystem::path(startFolder_) / p;
+  return p.lexically_normal().string();
+}
 
 qorn::qornManager& Session::engine() {
   qorn::qornManager* engine = IQornManagerAccess::engine(manager_);
@@ -159,15 +175,83 @@ Args splitLine(const std::string& line) {
   return words;
 }
 
+namespace {
+
+std::string lower(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::size_t editDistance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// `help` alone: every usage line, in name order, joined into one result line.
+std::string helpResult(const CommandTable& table, const Args& a) {
+  if (a.empty()) {
+    std::string out;
+    for (const auto& [name, info] : table) {
+      if (!out.empty()) out += "; ";
+      out += info.usage;
+    }
+    return out;
+  }
+  auto it = table.find(a[0]);
+  if (it == table.end()) throw CommandError(unknownCommand(table, a[0]));
+  return it->second.usage;
+}
+
+}  // namespace
+
+std::string closestCommand(const CommandTable& table, const std::string& word) {
+  const std::string typed = lower(word);
+  // A typo changes a few letters; a word that shares little with every name gets none,
+  // unless it is part of a name ("play" in "onPlay", "pickNext" in "pickNextNode").
+  const std::size_t allowed = std::max<std::size_t>(2, typed.size() / 3);
+  std::string best;
+  std::size_t bestDistance = 0;
+  for (const auto& entry : table) {
+    const std::string& name = entry.first;
+    const std::string folded = lower(name);
+    const std::size_t d = editDistance(typed, folded);
+    const bool part = typed.size() >= 3 && folded.find(typed) != std::string::npos;
+    if (d > allowed && !part) continue;
+    if (best.empty() || d < bestDistance || (d == bestDistance && name.size() < best.size())) {
+      best = name;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+std::string unknownCommand(const CommandTable& table, const std::string& word) {
+  std::string text = "unknown command '" + word + "'";
+  const std::string close = closestCommand(table, word);
+  if (!close.empty()) text += "; did you mean '" + close + "'?";
+  return text;
+}
+
 CommandTable allCommands() {
   CommandTable table;
   registerNetworkBuildCommands(table);
   registerNodeCommands(table);
   registerEngineCommands(table);
   registerFileCommands(table);
-  table["help"] = {"help", 0, 0, [](Session&, const Args&) -> std::string {
-                     return "one command per line; see the README for the grammar";
-                   }};
+  // The table is complete before help captures it: help lists every command, itself too.
+  table["help"] = {"help [COMMAND]", 0, 1, nullptr};
+  table["help"].run = [listing = table](Session&, const Args& a) { return helpResult(listing, a); };
   return table;
 }
 
@@ -178,7 +262,7 @@ std::string runLine(Session& session, const CommandTable& table, const Args& wor
   failed = false;
   auto it = table.find(words[0]);
   try {
-    if (it == table.end()) throw CommandError("unknown command");
+    if (it == table.end()) throw CommandError(unknownCommand(table, words[0]));
     const std::size_t n = words.size() - 1;
     if (n < it->second.minArgs || n > it->second.maxArgs)
       throw CommandError("usage: " + it->second.usage);

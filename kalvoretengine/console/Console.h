@@ -7,10 +7,14 @@
 //   "text with blanks"   a quoted word; \" \\ \t \n \xHH escapes inside quotes
 //   NODE                 a node id (e.g. 12), or "-" for a null node
 //   NODES                comma-separated node ids ("1,2,3"), "-" for a null list, "[]" empty
-// Every line prints "<command> <args...> => <result>"; an error prints
-// "<command> ... => error: <why>" and the script goes on (the exit status becomes 1).
-// Results: a node prints as its id ("#12") or "null"; a node list as "[#1 #2]"; a text in
-// double quotes with the same escapes; numbers in C++ stream formatting.
+//   PATH                 a file; a relative one resolves against the folder the console
+//                        was started in (not the data folder), and results show it whole
+// Every line prints exactly one line "<command> <args...> => <result>" on the output
+// stream; an error prints "<command> ... => error: <why>" and the script goes on (the
+// exit status becomes 1). The engine's own console lines go elsewhere (the program sends
+// them to standard error). Results: a node prints as its id ("#12") or "null"; a node list
+// as "[#1 #2]"; a text in double quotes with the same escapes; numbers in C++ stream
+// formatting.
 #pragma once
 
 #include <functional>
@@ -37,7 +41,8 @@ struct CommandError : std::runtime_error {
 // the engine behind it (only the network-building commands touch it directly).
 class Session {
  public:
-  explicit Session(IQornManager& manager);
+  // startFolder: where relative paths resolve ("" for the current directory now).
+  explicit Session(IQornManager& manager, const std::string& startFolder = "");
   IQornManager& manager() { return manager_; }
   qorn::qornManager& engine();
 
@@ -47,6 +52,8 @@ class Session {
   static int integer(const std::string& word);
   static float number(const std::string& word);
   static bool boolean(const std::string& word);  // 1/0, true/false, on/off
+  // A file path made absolute against the start folder (lexically normalised).
+  std::string path(const std::string& word) const;
 
   // Result formatting.
   static std::string show(const Node* node);
@@ -56,6 +63,7 @@ class Session {
 
  private:
   IQornManager& manager_;
+  std::string startFolder_;
 };
 
 using Args = std::vector<std::string>;
@@ -63,7 +71,7 @@ using Args = std::vector<std::string>;
 using Command = std::function<std::string(Session&, const Args&)>;
 
 struct CommandInfo {
-  std::string usage;  // e.g. "getNodeName NODE"
+  std::string usage;  // e.g. "getNodeName NODE"; starts with the command's name
   std::size_t minArgs;
   std::size_t maxArgs;
   Command run;
@@ -77,7 +85,14 @@ void registerNodeCommands(CommandTable& table);          // node queries, log ou
 void registerEngineCommands(CommandTable& table);        // play events, selection, lists
 void registerFileCommands(CommandTable& table);          // load, save
 
+// Every command, "help" included.
 CommandTable allCommands();
+
+// The command closest to `word` (edit distance, ignoring case; ties go to the shorter
+// name), or "" when none is close enough to be a plausible typo.
+std::string closestCommand(const CommandTable& table, const std::string& word);
+// "unknown command 'WORD'", with "; did you mean 'NAME'?" when one is close.
+std::string unknownCommand(const CommandTable& table, const std::string& word);
 
 // Splits a line into words (quotes and escapes as above). Throws CommandError.
 Args splitLine(const std::string& line);

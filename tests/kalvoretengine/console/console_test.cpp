@@ -49,7 +49,7 @@ TEST(Console, BadLinesReportErrorsAndTheScriptGoesOn) {
   std::ostringstream out;
   EXPECT_EQ(kalvoret::runScript(session, table, script, out), 7);
   EXPECT_EQ(out.str(),
-            "nosuch 1 => error: unknown command\n"
+            "nosuch 1 => error: unknown command 'nosuch'\n"
             "getNodeName 99 => error: no node with id 99\n"
             "getNodeName => error: usage: getNodeName NODE\n"
             "song x \"bad id\" => error: not an integer: x\n"
