@@ -7,6 +7,15 @@
 #              BEXTRACT_BENCH_INPUT       raw s16le mono 22,050 Hz file to analyse instead
 #                                         of the built-in song-like signal
 set -eu
+# Arguments are checked before anything is built.
+usage() { echo "usage: scripts/bench-bextract.sh [--benchmark_...]   (Google Benchmark flags)"; }
+for arg in "$@"; do
+  case $arg in
+    -h | --help) usage; exit 0 ;;
+    --benchmark_*) ;;
+    *) echo "bench-bextract.sh: not a Google Benchmark flag: $arg" >&2; usage >&2; exit 2 ;;
+  esac
+done
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BEXTRACT_BENCH_BUILD:-$root/build/bench-bextract}
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BEXTRACT_BENCH_BUILD_TYPE:-RelWithDebInfo}" \

@@ -5,6 +5,15 @@
 # Targets: one play (onPlay + boost) below 5 ms median, pickNextNode below 1 ms, resident
 # memory of the loaded network below 150 MB.
 set -eu
+# Arguments are checked before anything is built.
+usage() { echo "usage: scripts/bench-engine.sh [--benchmark_...]   (Google Benchmark flags)"; }
+for arg in "$@"; do
+  case $arg in
+    -h | --help) usage; exit 0 ;;
+    --benchmark_*) ;;
+    *) echo "bench-engine.sh: not a Google Benchmark flag: $arg" >&2; usage >&2; exit 2 ;;
+  esac
+done
 root=$(cd "$(dirname "$0")/.." && pwd)
 cmake -S "$root" -B "$root/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DZARVELL_BENCHMARKS=ON -DZARVELL_TESTS=OFF >/dev/null

@@ -5,6 +5,15 @@
 # usage: scripts/bench-features.sh [extra Google Benchmark flags]
 # Build folder: $BENCH_BUILD_DIR (default build/bench-features, RelWithDebInfo).
 set -euo pipefail
+# Arguments are checked before anything is built.
+usage() { echo "usage: scripts/bench-features.sh [--benchmark_...]   (Google Benchmark flags)"; }
+for arg in "$@"; do
+  case $arg in
+    -h | --help) usage; exit 0 ;;
+    --benchmark_*) ;;
+    *) echo "bench-features.sh: not a Google Benchmark flag: $arg" >&2; usage >&2; exit 2 ;;
+  esac
+done
 cd "$(dirname "$0")/.."
 build=${BENCH_BUILD_DIR:-build/bench-features}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVELL_BENCHMARKS=ON \

@@ -7,6 +7,12 @@
 # Build folder: $BENCH_BUILD_DIR (default build/bench-network, RelWithDebInfo). The file is
 # written to $BENCH_NET_FILE (default <build>/network-100k.xml).
 set -euo pipefail
+# Arguments are checked before anything is built.
+usage() { echo "usage: scripts/bench-network.sh [RUNS]   (RUNS a positive whole number, default 3)"; }
+case ${1:-} in -h | --help) usage; exit 0 ;; esac
+if [ $# -gt 1 ] || ! [[ ${1:-3} =~ ^[1-9][0-9]*$ ]]; then
+  echo "bench-network.sh: bad arguments: $*" >&2; usage >&2; exit 2
+fi
 cd "$(dirname "$0")/.."
 runs=${1:-3}
 build=${BENCH_BUILD_DIR:-build/bench-network}

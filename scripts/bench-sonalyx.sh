@@ -12,6 +12,12 @@
 #   peer  aubiomfcc + aubiotrack on the same window cut losslessly from each song
 # and checks: b <= 1.3 a, d <= 20 ms, e <= 1.1 (b + d), e < peer.
 set -euo pipefail
+# Arguments are checked before anything is built.
+usage() { echo "usage: scripts/bench-sonalyx.sh [SONGS]   (SONGS a positive whole number, default 200)"; }
+case ${1:-} in -h | --help) usage; exit 0 ;; esac
+if [ $# -gt 1 ] || ! [[ ${1:-200} =~ ^[1-9][0-9]*$ ]]; then
+  echo "bench-sonalyx.sh: bad arguments: $*" >&2; usage >&2; exit 2
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 songs=${1:-200}
 build=${SONALYX_BENCH_BUILD:-$root/build/bench-sonalyx}

@@ -7,6 +7,12 @@
 # <build>/corpus-<target>, seeded from fuzz/features/seeds-<target>; crashes land in
 # <build>/crashes-<target>. Exits non-zero when a target finds a crash.
 set -euo pipefail
+# Arguments are checked before anything is built.
+usage() { echo "usage: scripts/fuzz-features.sh [SECONDS] [xml|store|all]   (SECONDS a positive whole number, default 600; default all)"; }
+case ${1:-} in -h | --help) usage; exit 0 ;; esac
+if [ $# -gt 2 ] || ! [[ ${1:-600} =~ ^[1-9][0-9]*$ ]] || ! [[ ${2:-all} =~ ^(xml|store|all)$ ]]; then
+  echo "fuzz-features.sh: bad arguments: $*" >&2; usage >&2; exit 2
+fi
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
 which=${2:-all}

@@ -7,6 +7,12 @@
 # <build>/corpus-network, seeded from fuzz/network/seeds; crashes land in
 # <build>/crashes-network. Exits non-zero when the target finds a crash.
 set -euo pipefail
+# Arguments are checked before anything is built.
+usage() { echo "usage: scripts/fuzz-network.sh [SECONDS]   (SECONDS a positive whole number, default 600)"; }
+case ${1:-} in -h | --help) usage; exit 0 ;; esac
+if [ $# -gt 1 ] || ! [[ ${1:-600} =~ ^[1-9][0-9]*$ ]]; then
+  echo "fuzz-network.sh: bad arguments: $*" >&2; usage >&2; exit 2
+fi
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
 build=${FUZZ_BUILD_DIR:-build/fuzz-network}

@@ -3,6 +3,12 @@
 # Idempotent: packages already present are not touched, and apt is not called at all when
 # nothing is missing. Uses sudo when not run as root.
 set -euo pipefail
+# Arguments are checked before anything is built.
+case ${1:-} in
+  "") ;;
+  -h | --help) echo "usage: scripts/install-deps.sh   (installs the missing Debian packages; no arguments)"; exit 0 ;;
+  *) echo "install-deps.sh: takes no arguments: $*" >&2; exit 2 ;;
+esac
 
 packages=(
   # toolchain and test tools

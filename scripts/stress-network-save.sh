@@ -6,6 +6,12 @@
 # usage: scripts/stress-network-save.sh [KILLS]
 # Build folder: $STRESS_BUILD_DIR (default build/stress-network, RelWithDebInfo).
 set -euo pipefail
+# Arguments are checked before anything is built.
+usage() { echo "usage: scripts/stress-network-save.sh [KILLS]   (KILLS a positive whole number, default 500)"; }
+case ${1:-} in -h | --help) usage; exit 0 ;; esac
+if [ $# -gt 1 ] || ! [[ ${1:-500} =~ ^[1-9][0-9]*$ ]]; then
+  echo "stress-network-save.sh: bad arguments: $*" >&2; usage >&2; exit 2
+fi
 cd "$(dirname "$0")/.."
 kills=${1:-500}
 build=${STRESS_BUILD_DIR:-build/stress-network}

@@ -4,6 +4,12 @@
 # Usage: scripts/stress-sonalyx.sh [COPIES]   (default 1000)
 # Environment: SONALYX_STRESS_BUILD  build folder (default build/release)
 set -euo pipefail
+# Arguments are checked before anything is built.
+usage() { echo "usage: scripts/stress-sonalyx.sh [COPIES]   (COPIES a positive whole number, default 1000)"; }
+case ${1:-} in -h | --help) usage; exit 0 ;; esac
+if [ $# -gt 1 ] || ! [[ ${1:-1000} =~ ^[1-9][0-9]*$ ]]; then
+  echo "stress-sonalyx.sh: bad arguments: $*" >&2; usage >&2; exit 2
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 copies=${1:-1000}
 build=${SONALYX_STRESS_BUILD:-$root/build/release}

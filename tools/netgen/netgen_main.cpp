@@ -1,17 +1,30 @@
 // kalvoret-netgen: builds a synthetic network in the engine and reports its shape, the
-// time it took and the memory it holds. Usage:
+// time it took and the memory it holds; with --out it also saves the network as a network
+// file. Usage:
 //   kalvoret-netgen [--songs N] [--albums N] [--artists N] [--links N] [--seed N]
-//                   [--no-keywords]
-// The network stays in memory (saving it is the network file's job).
+//                   [--no-keywords] [--out FILE]
+// The report goes to standard output, the engine's own lines to standard error. Exit
+// status: 0 done, 1 the save failed, 2 bad arguments.
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
 
 #include "NetworkGenerator.h"
+#include "qorncore/datatypes/EngineConsole.h"
+#include "qorncore/manager/qornManagerNetworkFile.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kalvoret-netgen [--songs N] [--albums N] [--artists N] [--links N] [--seed N]\n"
+    "                       [--no-keywords] [--out FILE]\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
   netgen::Options options;
+  std::string out;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&]() -> long {
@@ -33,9 +46,12 @@ int main(int argc, char** argv) {
     else if (arg == "--links") options.links = value();
     else if (arg == "--seed") options.seed = static_cast<uint64_t>(value());
     else if (arg == "--no-keywords") options.keywords = false;
-    else {
-      std::cerr << "usage: kalvoret-netgen [--songs N] [--albums N] [--artists N] [--links N] "
-                   "[--seed N] [--no-keywords]\n";
+    else if (arg == "--out" && i + 1 < argc && argv[i + 1][0] != '\0') out = argv[++i];
+    else if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    } else {
+      std::cerr << "kalvoret-netgen: bad argument " << arg << "\n" << kUsage;
       return 2;
     }
   }
@@ -43,6 +59,7 @@ int main(int argc, char** argv) {
     std::cerr << "kalvoret-netgen: needs at least one artist, one album and a song per album\n";
     return 2;
   }
+  qorn::ScopedEngineConsole console(std::cerr);
   const long before = netgen::residentBytes();
   qorn::qornManager engine("", "", nullptr);
   const netgen::Stats s = netgen::generate(engine, options);
@@ -52,5 +69,11 @@ int main(int argc, char** argv) {
             << "\nlargest artist degree " << s.maxArtistDegree << "\nseconds " << s.seconds
             << "\nresident MB " << after / 1048576.0 << " (network " << (after - before) / 1048576.0
             << ")\n";
+  if (out.empty()) return 0;
+  if (qorn::saveNetworkFile(engine, out.c_str(), std::cerr) != 1) {
+    std::cerr << "kalvoret-netgen: cannot save the network to " << out << "\n";
+    return 1;
+  }
+  std::cout << "saved " << out << "\n";
   return 0;
 }
