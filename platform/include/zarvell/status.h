@@ -1,8 +1,9 @@
 /* Status codes shared by every Zarvell module boundary.
  *
  * Modules return 32-bit status values: 0 for success, the negative values below for
- * failure. The values are those of the original platform so that logs and stored results
- * stay comparable. Usable from C and C++. */
+ * failure. The values are the well-known COM status codes (E_FAIL 0x80004005, E_ABORT
+ * 0x80004004, ...), so that every module's logs and stored results name a failure with
+ * the same number. Usable from C and C++. */
 #ifndef ZARVELL_STATUS_H
 #define ZARVELL_STATUS_H
 

@@ -45,7 +45,8 @@ struct MelFilter {
 // ratio 1.0711703; filter c spans edges c..c+2 with peak height 2 / (upper - lower).
 std::array<MelFilter, kMelFilters> makeMelFilterbank();
 
-// The 13 x 40 DCT with the original's quirk: column 0 (the first filter) scaled by sqrt(2)/2.
+// The 13 x 40 DCT (scale 1/sqrt(20)) with column 0 (the first filter, not the usual row 0)
+// scaled by sqrt(2)/2: the feature values the community exchanges depend on this matrix.
 using DctMatrix = std::array<std::array<double, kMelFilters>, kMfccCount>;
 DctMatrix makeMfccDct();
 
