@@ -1,7 +1,6 @@
 // Console commands for play events, selection, learning, taboo, lists and the palette: one
 // command per exported method (named as the method), plus scripting helpers that work on
 // the engine directly: link, excite, penalty, links, srand, clock, step.
-#include <cstdlib>
 #include <sstream>
 
 #include "Console.h"

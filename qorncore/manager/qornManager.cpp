@@ -3,8 +3,6 @@
 
 #include <unistd.h>
 #include <algorithm>
-#include <cstdlib>
-#include <ctime>
 
 #include "FeatureManager.h"
 #include "NormaliserTable.h"

@@ -28,6 +28,21 @@ TEST(Console, QuotesResultsSoThatTheyReadBack) {
             Args{"a\"b\\\r\n\x01"});
 }
 
+TEST(Console, UnknownCommandsSuggestTheClosest) {
+  const kalvoret::CommandTable table = kalvoret::allCommands();
+  const struct {
+    const char* typed;
+    const char* suggested;  // "" for none
+  } cases[] = {
+      {"play", "onPlay"},          {"getnodename", "getNodeName"}, {"pickNext", "pickNextNode"},
+      {"savenet", "saveNet"},      {"lnks", "links"},              {"hlep", "help"},
+      {"learnTransiton", "learnTransition"}, {"xyzzyplugh", ""},   {"q", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(kalvoret::closestCommand(table, c.typed), c.suggested) << c.typed;
+  EXPECT_EQ(kalvoret::unknownCommand(table, "play"), "unknown command 'play'; did you mean 'onPlay'?");
+  EXPECT_EQ(kalvoret::unknownCommand(table, "xyzzyplugh"), "unknown command 'xyzzyplugh'");
+}
+
 TEST(Console, BadLinesReportErrorsAndTheScriptGoesOn) {
   char pattern[] = "/tmp/zarvell-console-XXXXXX";
   ASSERT_EQ(::chdir(::mkdtemp(pattern)), 0);
