@@ -168,8 +168,9 @@ Stats generate(qorn::qornManager& engine, const Options& o) {
       const int want = std::max(1, static_cast<int>(perSong / 2 * heavy / (pass + 1) + 0.5));
       const int window = 40 + want * 4;
       for (int k = 0; k < want && budget > 0; ++k) {
-        int j = i + 1 + rng.below(window);
-        if (j >= o.songs) j -= o.songs;
+        // Wrap around: a network smaller than the window wraps more than once (the same
+        // as one subtraction for the networks the benchmarks build).
+        const int j = (i + 1 + rng.below(window)) % o.songs;
         const int32_t a = byStyle[i].id;
         const int32_t b = byStyle[j].id;
         if (a == b || links.find(a, b)) continue;
