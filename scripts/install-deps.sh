@@ -23,6 +23,8 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   gstreamer1.0-plugins-ugly  # asfdemux: WMA through the GStreamer decoder
   libfftw3-dev libssl-dev libcurl4-openssl-dev
+  # the locale tests: file formats under a decimal-comma locale
+  locales
 )
 
 missing=()
@@ -32,13 +34,29 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+locale_missing=0
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then locale_missing=1; fi
+
+if [ ${#missing[@]} -eq 0 ] && [ "$locale_missing" -eq 0 ]; then
   exit 0
 fi
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-echo "install-deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The de_DE.UTF-8 locale (decimal comma) for the locale tests, generated when missing.
+if [ "$locale_missing" -eq 1 ]; then
+  echo "install-deps: generating the de_DE.UTF-8 locale"
+  if grep -q '^# *de_DE\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    $SUDO sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  elif ! grep -q '^de_DE\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo "de_DE.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+  fi
+  $SUDO locale-gen
+fi

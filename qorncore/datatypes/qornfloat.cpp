@@ -1,9 +1,9 @@
 #include "qornfloat.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <iostream>
-#include <sstream>
+
+#include "NumberText.h"
 
 namespace qorn {
 namespace {
@@ -73,13 +73,11 @@ qornfloat qornfloat::pow(int n) const {
 }
 
 std::string qornfloat::toText() const {
-  std::ostringstream out;
-  out << value_;
-  return out.str();
+  return formatFloat(value_);
 }
 
 qornfloat qornfloat::fromText(const std::string& text) {
-  return qornfloat(static_cast<float>(std::strtod(text.c_str(), nullptr)));
+  return qornfloat(static_cast<float>(leadingDouble(text)));
 }
 
 }  // namespace qorn

@@ -40,9 +40,11 @@ class qornfloat {
   // value raised to the integer power n (n may be negative).
   qornfloat pow(int n) const;
 
-  // Standard stream formatting: at most six significant digits, no trailing zeros.
+  // Standard stream formatting: at most six significant digits, no trailing zeros; the
+  // same in every locale (NumberText.h).
   std::string toText() const;
-  // The leading number of the text (0 when there is none), defined.
+  // The leading number of the text (0 when there is none), defined; read in every locale
+  // with '.' as the decimal point.
   static qornfloat fromText(const std::string& text);
 
  private:

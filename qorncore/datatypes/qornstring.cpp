@@ -1,8 +1,7 @@
 #include "qornstring.h"
 
-#include <cstdlib>
-
 #include "EngineLog.h"
+#include "NumberText.h"
 #include "zarvell/text.h"
 
 namespace qorn {
@@ -226,7 +225,7 @@ std::vector<std::string> qornstring::tokenize(bool filterStopWords) const {
 }
 
 int qornstring::toInt() const {
-  return static_cast<int>(std::strtol(text_.c_str(), nullptr, 10));
+  return leadingInt(text_);
 }
 
 qornfloat qornstring::toFloat() const {

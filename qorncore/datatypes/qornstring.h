@@ -54,7 +54,8 @@ class qornstring {
   // apostrophe with a token directly on both sides joins them into one token.
   std::vector<std::string> tokenize(bool filterStopWords) const;
 
-  // The leading number of the text; 0 when there is none.
+  // The leading number of the text, read as in the C locale whatever the process locale
+  // (toInt clamped to the range of int); 0 when there is none.
   int toInt() const;
   qornfloat toFloat() const;
 

@@ -12,6 +12,7 @@
 #include "AscHolder.h"
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
+#include "qorncore/datatypes/NumberText.h"
 #include "qorncore/datatypes/qornstring.h"
 
 namespace qorn {
@@ -19,16 +20,16 @@ namespace {
 
 constexpr const char* kSource = "qorncore/engine/Parser";
 
-// Attribute values come from expat as NUL-terminated texts, so the C conversions can
-// read them in place: the leading number, 0 when there is none.
+// The leading number of an attribute value, 0 when there is none; read the same in every
+// process locale (NumberText.h).
 int32_t toInt(std::string_view value) {
-  return static_cast<int32_t>(std::strtol(value.data(), nullptr, 10));
+  return leadingInt(value);
 }
 
 // A number from the file that must be finite (NaN or infinity would break every ordering
 // of activations and strengths): anything else reads as 0.
 float toFiniteFloat(std::string_view value) {
-  const float number = static_cast<float>(std::strtod(value.data(), nullptr));
+  const float number = static_cast<float>(leadingDouble(value));
   return std::isfinite(number) ? number : 0.0f;
 }
 

@@ -1,7 +1,6 @@
 #include "NetworkWriter.h"
 
 #include <charconv>
-#include <cmath>
 #include <cstring>
 #include <exception>
 #include <ostream>
@@ -9,59 +8,12 @@
 #include "SafeFile.h"
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
+#include "qorncore/datatypes/NumberText.h"
 #include "qorncore/datatypes/XmlText.h"
 
 namespace qorn {
 namespace {
 constexpr const char* kSource = "qorncore/engine/Parser";
-
-// printf "%g" of a float whose text is plain digits (1e-4 <= |value| < 1e6 after rounding
-// to six significant digits), or null for every other value. The float's exact value
-// times a power of ten up to 10^9 is exact in a double (24 + 21 bits), so rounding it to
-// six digits with ties to even is exactly what printf does. A million link strengths make
-// this worth having: the library's general conversion costs several times as much.
-char* formatPlainFloat(char* text, float value) {
-  static constexpr double kPowers[] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2,
-                                       1e3,  1e4,  1e5,  1e6,  1e7, 1e8, 1e9};
-  const double exact = std::fabs(static_cast<double>(value));
-  if (!(exact >= 1e-4 && exact < 1e6)) return nullptr;  // zero, NaN and the rest too
-  int exponent = -4;                                    // 10^exponent <= exact < 10^(exponent + 1)
-  while (exact >= kPowers[exponent + 5]) ++exponent;
-  double digits = std::nearbyint(exact * kPowers[9 - exponent]);  // 6 digits, ties even
-  if (digits >= 1e6) {  // rounded up to the next power of ten
-    digits /= 10;
-    if (++exponent >= 6) return nullptr;
-  }
-  char six[6];
-  auto n = static_cast<uint32_t>(digits);
-  for (int i = 5; i >= 0; --i, n /= 10) six[i] = static_cast<char>('0' + n % 10);
-  char* p = text;
-  if (value < 0) *p++ = '-';
-  int used = 0;  // digits of `six` written
-  if (exponent >= 0) {
-    std::memcpy(p, six, static_cast<std::size_t>(exponent) + 1);
-    p += exponent + 1;
-    used = exponent + 1;
-  } else {
-    *p++ = '0';
-  }
-  int last = 5;  // the fraction ends at the last non-zero digit
-  while (last >= used && six[last] == '0') --last;
-  if (last >= used || exponent < 0) {
-    *p++ = '.';
-    for (int z = exponent; z < -1; ++z) *p++ = '0';
-    for (int i = used; i <= last; ++i) *p++ = six[i];
-  }
-  return p;
-}
-
-// Stream output of a float is printf "%g" of the value (precision 6); to_chars in the
-// general format with precision 6 is specified as that printf conversion. `text` holds at
-// least 32 bytes, which every float fits; returns the end of the text.
-char* formatFloatInto(char* text, float value) {
-  if (char* end = formatPlainFloat(text, value)) return end;
-  return std::to_chars(text, text + 32, value, std::chars_format::general, 6).ptr;
-}
 
 // Appends `piece` at p and returns the end (the caller sized the buffer).
 char* putText(char* p, std::string_view piece) {
@@ -85,11 +37,6 @@ void prefetchTexts(const Node& node) {
 
 }  // namespace
 
-std::string formatFloat(float value) {
-  char text[32];
-  return std::string(text, formatFloatInto(text, value));
-}
-
 NetworkWriter::NetworkWriter(NetworkSource& source, std::ostream& console)
     : source_(source), console_(console) {}
 
@@ -99,7 +46,7 @@ void NetworkWriter::putInt(int64_t value) {
 }
 
 void NetworkWriter::putFloat(float value) {
-  char text[32];
+  char text[kFloatTextSize];
   out_.append(text, formatFloatInto(text, value));
 }
 

@@ -24,6 +24,7 @@
 
 #include "AscHolder.h"
 #include "NodeHolder.h"
+#include "qorncore/datatypes/NumberText.h"  // formatFloat: the file's float text
 #include "qorncore/datatypes/qornfloat.h"
 #include "qorncore/datatypes/qornstring.h"
 
@@ -49,9 +50,6 @@ class NetworkSource {
   virtual void forEachTaboo(const std::function<void(int32_t, const Node&)>& fn) = 0;
   virtual std::vector<Node*> playQueue() const = 0;
 };
-
-// The text formats of the file's values.
-std::string formatFloat(float value);  // like stream output: six significant digits
 
 // Saves the network to `path` through SafeFile: "Saving net ... " on the console, the
 // text into a temporary file beside the target, which then replaces the target (the old

@@ -1,6 +1,5 @@
 #include "qorncore/manager/FeatureSet.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <ostream>
@@ -10,6 +9,7 @@
 
 #include "qorncore/datatypes/EngineConsole.h"
 #include "qorncore/datatypes/EngineLog.h"
+#include "qorncore/datatypes/NumberText.h"
 #include "qorncore/manager/NormaliserTable.h"
 
 namespace qorn {
@@ -115,51 +115,15 @@ int featureNameIndex(std::string_view longName) {
 }
 
 std::string floatText(float value) {
-  if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
-  char buffer[32];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
-  return std::string(buffer, result.ptr);
+  return formatFloat(value);
 }
-
-namespace {
-
-// The text after leading blanks and one '+' sign, as from_chars does not take them.
-std::string_view numberStart(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  text.remove_prefix(i);
-  if (!text.empty() && text[0] == '+' && (text.size() < 2 || text[1] != '-')) {
-    text.remove_prefix(1);
-  }
-  return text;
-}
-
-}  // namespace
 
 float floatFromText(std::string_view text) {
-  text = numberStart(text);
-  float value = 0.0f;
-  auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (result.ec == std::errc::result_out_of_range) {
-    // Like the C conversion: overflow gives infinity, underflow zero.
-    std::string_view number(text.data(), static_cast<std::size_t>(result.ptr - text.data()));
-    std::size_t e = number.find_first_of("eE");
-    bool underflow = e != std::string_view::npos && e + 1 < number.size() && number[e + 1] == '-';
-    if (underflow) return 0.0f;
-    float inf = std::numeric_limits<float>::infinity();
-    return !number.empty() && number[0] == '-' ? -inf : inf;
-  }
-  return result.ec == std::errc() ? value : 0.0f;
+  return leadingFloat(text);
 }
 
 int intFromText(std::string_view text) {
-  text = numberStart(text);
-  long long value = 0;
-  auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (result.ec != std::errc()) return 0;
-  if (value > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-  if (value < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
-  return static_cast<int>(value);
+  return leadingInt(text);
 }
 
 FeatureSet::FeatureSet(std::vector<float> values) {

@@ -32,12 +32,11 @@ int featureNameIndex(std::string_view longName);
 // Like featureNameIndex but silent: position 0..71, or -1.
 int findFeaturePosition(std::string_view longName);
 
-// The engine's float text: standard stream formatting (six significant digits, no
-// trailing zeros), independent of the process locale.
+// The feature files' number texts, independent of the process locale (NumberText.h):
+// floatText is formatFloat (six significant digits, no trailing zeros), floatFromText
+// leadingFloat (leading blanks skipped; 0 when there is no number), intFromText leadingInt.
 std::string floatText(float value);
-// The leading number of a text (leading blanks skipped); 0 when there is none.
 float floatFromText(std::string_view text);
-// The leading integer of a text; 0 when there is none.
 int intFromText(std::string_view text);
 
 class FeatureSet {

@@ -1,9 +1,8 @@
 #include "qorncore/manager/FeatureXmlReader.h"
 
-#include <charconv>
-
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
+#include "qorncore/datatypes/NumberText.h"
 #include "qorncore/manager/FeatureManager.h"
 #include "qorncore/manager/NormaliserScramble.h"
 #include "qorncore/manager/NormaliserTable.h"
@@ -31,10 +30,10 @@ bool isMd5(std::string_view text) {
 
 // "0".."71" as a position, or -1.
 int positionFromText(std::string_view text) {
-  int value = -1;
-  auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return -1;
-  return value >= 0 && value < kFeatureCount ? value : -1;
+  std::size_t used = 0;
+  const std::optional<long long> value = readInteger(text, &used);
+  if (!value || used != text.size()) return -1;
+  return *value >= 0 && *value < kFeatureCount ? static_cast<int>(*value) : -1;
 }
 
 AttributeList toList(const XmlAttributes& attributes) {

@@ -1,11 +1,11 @@
 #include "CommunityReply.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string>
 
 #include "XmlNode.h"
+#include "qorncore/datatypes/NumberText.h"
 #include "zarvell/text.h"
 
 namespace sonalyx {
@@ -22,11 +22,9 @@ std::optional<float> parseFeatureValue(std::u16string_view text) {
     if (!numeric) break;
     ascii.push_back(static_cast<char>(c));
   }
-  double value = 0;
-  const auto [end, ec] =
-      std::from_chars(ascii.data(), ascii.data() + ascii.size(), value, std::chars_format::general);
-  if (ec != std::errc() || end == ascii.data()) return std::nullopt;
-  const float single = static_cast<float>(value);
+  const std::optional<double> value = qorn::readDouble(ascii);
+  if (!value) return std::nullopt;
+  const float single = static_cast<float>(*value);
   if (!std::isfinite(single)) return std::nullopt;
   return single;
 }

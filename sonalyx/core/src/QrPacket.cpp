@@ -1,9 +1,9 @@
 #include "QrPacket.h"
 
-#include <charconv>
 #include <cstring>
 
 #include "Progress.h"
+#include "qorncore/datatypes/NumberText.h"
 
 namespace sonalyx {
 namespace {
@@ -55,11 +55,7 @@ std::u16string escapeValue(std::u16string_view value) {
 }
 
 std::string formatFeature(float value) {
-  char buffer[400];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
-                                       std::chars_format::fixed, 8);
-  if (ec != std::errc()) return "0.00000000";  // cannot happen with this buffer size
-  return std::string(buffer, end);
+  return qorn::formatFixed(static_cast<double>(value), 8);
 }
 
 QrPacket::QrPacket() {
