@@ -2,7 +2,9 @@
 // network reader and writer reach the manager (nodes, links, keywords, history, taboo
 // list, palette, play queue, media root).
 #include <algorithm>
+#include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <string>
@@ -12,11 +14,17 @@
 #include "qornManagerNetworkFile.h"
 
 #include "qornManager.h"
+#include "qorncore/datatypes/EngineLog.h"
+#include "qorncore/datatypes/ErrorReport.h"
+#include "qorncore/engine/InputFile.h"
 #include "qorncore/engine/NetworkParser.h"
 #include "qorncore/engine/NetworkWriter.h"
+#include "qorncore/engine/SafeFile.h"
 
 namespace qorn {
 namespace {
+
+constexpr const char* kSource = "qorncore/engine/Parser";
 
 class ManagerSink : public NetworkSink {
  public:
@@ -130,14 +138,56 @@ void rebuildIndexes(NodeHolder& holder) {
   }
 }
 
+// The path as a file identity: symbolic links and relative parts resolved, so that a save
+// recognises the file a load failed on however it is named. The path itself when it does
+// not resolve.
+std::string resolvedPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
+// Before a save over the file the last load could not read to its end: keeps that file
+// under a dated name, since the engine holds only the part before the damage. False when
+// it cannot be kept; the save must then not go ahead.
+bool keepDamagedFile(qornManager& manager, const std::string& path) {
+  std::string& damaged = manager.damagedNetworkPath();
+  if (damaged.empty() || path.empty() || resolvedPath(path) != damaged) return true;
+  std::string keptAs;
+  const std::string error = SafeFile::keepAsDamaged(damaged, keptAs);
+  if (!error.empty()) {
+    const std::string text = "not saving over the damaged network file " + path + ": " + error;
+    std::cerr << text << std::endl;
+    QORN_LOG(Error, kSource, text);
+    reportError(kErrorSaveNetwork);
+    return false;
+  }
+  if (!keptAs.empty()) {
+    const std::string text =
+        "the network file " + path + " could not be read to its end; it is kept as " + keptAs;
+    std::cerr << text << std::endl;
+    QORN_LOG(Warn, kSource, text);
+  }
+  damaged.clear();  // from now on the file there is the engine's own
+  return true;
+}
+
 }  // namespace
 
 int loadNetworkFile(qornManager& manager, const char* path, std::ostream& console) {
-  if (manager.nodes().size() > 0) manager.clear();  // a load replaces, never merges
-  if (!path || !*path) return 0;
+  if (!path || !*path) {
+    if (manager.nodes().size() > 0) manager.clear();
+    return 0;
+  }
   ManagerSink sink(manager);
   NetworkParser parser(sink, console);
-  const int result = parser.load(path);
+  // Opened before anything is cleared: a file that cannot be read leaves the network in
+  // memory as it was, so a save afterwards cannot write an empty one over a good file.
+  InputFile file;
+  if (!parser.open(path, file)) return 0;
+  if (manager.nodes().size() > 0) manager.clear();  // a load replaces, never merges
+  manager.damagedNetworkPath().clear();
+  const int result = parser.load(file, path);
+  if (result != 1) manager.damagedNetworkPath() = resolvedPath(path);
   rebuildIndexes(manager.nodes());
   return result;
 }
@@ -152,6 +202,7 @@ int loadNetworkText(qornManager& manager, std::string_view text, std::ostream& c
 }
 
 int saveNetworkFile(qornManager& manager, const char* path, std::ostream& console) {
+  if (!keepDamagedFile(manager, path ? path : "")) return 0;
   manager.prepareSave();
   ManagerSource source(manager);
   return saveNetwork(source, path ? path : "", console);
