@@ -14,6 +14,7 @@
 #include "qornManagerNetworkFile.h"
 
 #include "qornManager.h"
+#include "qornNodeHolder.h"
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
 #include "qorncore/engine/InputFile.h"
@@ -36,14 +37,15 @@ class ManagerSink : public NetworkSink {
     return true;
   }
   Node* findNode(int32_t id) const override {
-    if (id > 0 && static_cast<std::size_t>(id) < dense_.size()) return dense_[id];
+    if (id > 0 && static_cast<std::size_t>(id) < dense_.size()) return dense_[id].node;
     auto it = sparse_.find(id);
     return it == sparse_.end() ? nullptr : it->second;
   }
   int32_t largestId() const override { return m_.nodes().largestId(); }
+  // Read right after findNode(id): the kind lies beside the pointer, in the same cache line.
   int kindOf(int32_t id) const override {
-    if (id > 0 && static_cast<std::size_t>(id) < kinds_.size() && kinds_[id] != 0)
-      return kinds_[id];
+    if (id > 0 && static_cast<std::size_t>(id) < dense_.size() && dense_[id].kind != 0)
+      return dense_[id].kind;
     return findNode(id)->getType();
   }
   bool addLink(const Asc& link, int32_t fromId, int32_t toId, int32_t penaltyCounter) override {
@@ -82,19 +84,19 @@ class ManagerSink : public NetworkSink {
     if (id > 0 && static_cast<std::size_t>(id) < limit) {
       if (dense_.size() <= static_cast<std::size_t>(id))
         dense_.resize(std::max<std::size_t>(static_cast<std::size_t>(id) + 1, dense_.size() * 2));
-      if (!dense_[id] && !sparse_.count(id)) {
-        dense_[id] = node;
-        if (kinds_.size() < dense_.size()) kinds_.resize(dense_.size(), 0);
-        kinds_[id] = static_cast<uint8_t>(node->getType());
-      }
+      if (!dense_[id].node && !sparse_.count(id))
+        dense_[id] = Known{node, static_cast<int>(node->getType())};
     } else if (!findNode(id)) {
       sparse_.emplace(id, node);
     }
   }
 
+  struct Known {
+    Node* node = nullptr;
+    int kind = 0;  // node->getType(), 0 when not known
+  };
   qornManager& m_;
-  std::vector<Node*> dense_;
-  std::vector<uint8_t> kinds_;  // getType() of dense_[id], 0 when not known
+  std::vector<Known> dense_;
   std::unordered_map<int32_t, Node*> sparse_;
 };
 
@@ -132,9 +134,14 @@ void rebuildIndexes(NodeHolder& holder) {
   // Id order; nodes whose id was taken come after the rest, in id order too.
   std::vector<Node*> all = holder.allNodes();
   std::sort(all.begin() + static_cast<std::ptrdiff_t>(holder.byId().size()), all.end(), ByNodeId());
+  auto* indexed = dynamic_cast<qornNodeHolder*>(&holder);
   for (Node* node : all) {
     const SongNode* song = node->asSong();
-    if (song && !song->location.empty()) holder.addNode(node);
+    if (!song || song->location.empty()) continue;
+    if (indexed && holder.byId().find(node->id) == node)
+      indexed->refreshIndex(node);  // what adding it again does, without the churn
+    else
+      holder.addNode(node);
   }
 }
 
