@@ -2,17 +2,16 @@
 
 #include <expat.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <utility>
 
 namespace qorn {
 
-std::size_t XmlAttributes::size() const {
-  std::size_t n = 0;
-  if (pairs_ == nullptr) return 0;
-  while (pairs_[2 * n] != nullptr) ++n;
-  return n;
+XmlAttributes::XmlAttributes(const char* const* pairs) : pairs_(pairs) {
+  if (pairs_ != nullptr)
+    while (pairs_[2 * size_] != nullptr) ++size_;
 }
 
 const char* XmlAttributes::find(std::string_view name) const {
@@ -142,6 +141,20 @@ XmlStatus ExpatParser::feed(const char* data, std::size_t size, bool last) {
     size -= slice;
   } while (size > 0);
   return XmlStatus::Done;
+}
+
+char* ExpatParser::buffer(std::size_t size) {
+  if (parser_ == nullptr || size > static_cast<std::size_t>(INT_MAX)) return nullptr;
+  return static_cast<char*>(
+      XML_GetBuffer(static_cast<XML_Parser>(parser_), static_cast<int>(size)));
+}
+
+XmlStatus ExpatParser::parseBuffer(std::size_t size, bool last) {
+  if (parser_ == nullptr) return XmlStatus::BufferFailed;
+  if (handlerFailed_) return XmlStatus::HandlerFailed;
+  if (stopRequested_) return XmlStatus::Stopped;
+  return finish(XML_ParseBuffer(static_cast<XML_Parser>(parser_), static_cast<int>(size),
+                                last ? XML_TRUE : XML_FALSE));
 }
 
 XmlStatus ExpatParser::parseFile(const std::string& path) {

@@ -21,13 +21,14 @@
 namespace qorn {
 
 // The attributes of one start tag, as expat hands them over: name/value pairs in document
-// order. A borrowed view, valid only during startElement.
+// order. A borrowed view, valid only during startElement. The pairs are counted once, so a
+// loop over an element's attributes is linear in their number.
 class XmlAttributes {
  public:
-  explicit XmlAttributes(const char* const* pairs) : pairs_(pairs) {}
+  explicit XmlAttributes(const char* const* pairs);
 
   // Number of attributes.
-  std::size_t size() const;
+  std::size_t size() const { return size_; }
   std::string_view name(std::size_t i) const { return pairs_[2 * i]; }
   std::string_view value(std::size_t i) const { return pairs_[2 * i + 1]; }
   // The value of the first attribute called `name`, or nullptr when there is none.
@@ -37,6 +38,7 @@ class XmlAttributes {
 
  private:
   const char* const* pairs_;
+  std::size_t size_ = 0;
 };
 
 // Receives the document. The default implementations ignore everything.
@@ -79,6 +81,12 @@ class ExpatParser {
 
   // Reads the file in chunks of kChunkSize through expat's own buffers and parses it.
   XmlStatus parseFile(const std::string& path);
+
+  // Reading straight into expat's own memory, without a copy: buffer() gives room for
+  // `size` bytes (nullptr when expat has no memory), parseBuffer() parses the `size` bytes
+  // placed there. The bytes stay readable until the next buffer() call.
+  char* buffer(std::size_t size);
+  XmlStatus parseBuffer(std::size_t size, bool last);
 
   // Parses one more piece of the document; `last` marks the final piece (may be empty).
   // After anything but Done the parser must be reset() before it is fed again.

@@ -1,6 +1,8 @@
 #include "NetworkParser.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 #include <ostream>
 
 #include "AscHolder.h"
+#include "InputFile.h"
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
 #include "qorncore/datatypes/NumberText.h"
@@ -37,13 +40,29 @@ std::string stateText(int state) {
   return std::to_string(state);
 }
 
-// The common attributes of every node element.
-void readNodeAttributes(Node& node, const XmlAttributes& attributes) {
+// A node id as the C conversion would read it (leading spaces and sign allowed), but in 64
+// bits, so that an id beyond the 32-bit range is seen as such instead of wrapping round
+// onto a real node's id. 0 when the text holds no number.
+int64_t toNodeId(std::string_view value) {
+  std::size_t at = 0;
+  while (at < value.size() && std::isspace(static_cast<unsigned char>(value[at]))) ++at;
+  if (at < value.size() && value[at] == '+') ++at;
+  int64_t id = 0;
+  const char* end = value.data() + value.size();
+  const auto [ptr, ec] = std::from_chars(value.data() + at, end, id);
+  if (ec == std::errc::result_out_of_range)
+    return at < value.size() && value[at] == '-' ? std::numeric_limits<int64_t>::min()
+                                                 : std::numeric_limits<int64_t>::max();
+  return ec == std::errc() ? id : 0;
+}
+
+// The common attributes of every node element; the id goes to `id` (0 when absent).
+void readNodeAttributes(Node& node, const XmlAttributes& attributes, int64_t& id) {
   for (std::size_t i = 0; i < attributes.size(); ++i) {
     const std::string_view key = attributes.name(i);
     const std::string_view value = attributes.value(i);
     if (key == "id") {
-      node.id = toInt(value);
+      id = toNodeId(value);
     } else if (key == "name") {
       node.name = qornstring::decodeFileText(value);
     } else if (key == "activation") {
@@ -87,6 +106,7 @@ void NetworkParser::reset() {
   pendingRole_.clear();
   pendingTabooId_ = 0;
   pendingTabooTime_ = 0;
+  listEntries_ = 0;
 }
 
 // ---- Start tags ---------------------------------------------------------------------------
@@ -222,13 +242,20 @@ void NetworkParser::addNodeFrom(std::string_view name, const XmlAttributes& attr
   } else {
     return;  // any other element in the nodes section is ignored without a message
   }
-  readNodeAttributes(*made, attributes);
+  int64_t id = 0;
+  readNodeAttributes(*made, attributes, id);
   state_ = next;
-  if (made->id <= 0 && sink_.largestId() == std::numeric_limits<int32_t>::max()) {
-    // No id is left to give this node: keep reading, but without it.
-    QORN_LOG(Warn, kSource, "no free node id for " + made->name.str());
+  if (next == kSongList) listEntries_ = 0;
+  if (id < 1 || id > std::numeric_limits<int32_t>::max()) {
+    // The engine would give such a node the next free id, which may be the id of a node
+    // further down the file, and that real node would then be dropped: refuse this one.
+    QORN_LOG(Warn, kSource,
+             "refused " + std::string(name) + " \"" + made->name.str() + "\" at line " +
+                 std::to_string(line()) + ": id \"" + std::string(attributes.get("id")) +
+                 "\" is not between 1 and " + std::to_string(std::numeric_limits<int32_t>::max()));
     return;
   }
+  made->id = static_cast<int32_t>(id);
   Node* node = made.release();
   if (!sink_.addNode(node)) {
     node->release();
@@ -430,10 +457,13 @@ void NetworkParser::endPerson() {
 void NetworkParser::endTrackEntry() {
   state_ = kTracks;
   if (currentList_ && pendingTrackId_ > 0) {
+    ++listEntries_;
     // A number below 1 (0, or no trackid right after "tracks") appends the track.
     const int number = pendingTrackNumber_ < 1 ? 0 : pendingTrackNumber_;
     const long gap = static_cast<long>(number) - static_cast<long>(currentList_->tracks.size());
-    if (gap > kMaxTrackGap) {
+    // Each entry may leave a gap, but the list never grows beyond its entries plus one
+    // gap: the memory a list takes stays in proportion to the file's size.
+    if (gap > kMaxTrackGap || number > listEntries_ + kMaxTrackGap) {
       QORN_LOG(Warn, kSource,
                "skipped trackentry " + std::to_string(number) + " of " + currentList_->name.str());
     } else {
@@ -493,36 +523,64 @@ int NetworkParser::finish(XmlStatus status, ExpatParser& parser, const std::stri
   }
 }
 
+bool NetworkParser::open(const std::string& path, InputFile& file) {
+  if (!path.empty() && file.open(path)) return true;
+  console_ << "error opening " << path << " (hit any key to continue)\n" << std::flush;
+  reportError(kErrorOpenNetwork);
+  return false;
+}
+
 int NetworkParser::load(const std::string& path) {
-  reset();
-  if (path.empty()) return 0;
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (!file) {
-    console_ << "error opening " << path << " (hit any key to continue)\n" << std::flush;
-    reportError(kErrorOpenNetwork);
+  if (path.empty()) {
+    reset();
     return 0;
   }
+  InputFile file;
+  if (!open(path, file)) {
+    reset();
+    return 0;
+  }
+  return load(file, path);
+}
+
+int NetworkParser::load(InputFile& file, const std::string& path) {
+  reset();
   ExpatParser parser(*this);
-  char chunk[ExpatParser::kChunkSize];
+  expat_ = &parser;
   XmlStatus status = parser.valid() ? XmlStatus::Done : XmlStatus::BufferFailed;
-  std::size_t got = 0;
+  std::string_view chunk;
   while (status == XmlStatus::Done) {
-    got = std::fread(chunk, 1, sizeof chunk, file);
-    if (got < sizeof chunk && std::ferror(file)) {
+    // Read straight into expat's buffer: no copy of the file's bytes.
+    char* into = parser.buffer(ExpatParser::kChunkSize);
+    if (!into) {
+      status = XmlStatus::BufferFailed;
+      break;
+    }
+    std::size_t got = 0;
+    long n = 1;
+    while (got < ExpatParser::kChunkSize && n > 0) {
+      n = file.read(into + got, ExpatParser::kChunkSize - got);
+      if (n > 0) got += static_cast<std::size_t>(n);
+    }
+    if (n < 0) {
       status = XmlStatus::ReadFailed;
       break;
     }
-    const bool last = got < sizeof chunk;
-    status = parser.feed(chunk, got, last);
+    chunk = std::string_view(into, got);
+    const bool last = got < ExpatParser::kChunkSize;
+    status = parser.parseBuffer(got, last);
     if (last) break;
   }
-  std::fclose(file);
-  return finish(status, parser, path, std::string_view(chunk, got));
+  file.close();
+  const int result = finish(status, parser, path, chunk);
+  expat_ = nullptr;
+  return result;
 }
 
 int NetworkParser::loadText(std::string_view text, const std::string& name) {
   reset();
   ExpatParser parser(*this);
+  expat_ = &parser;
   XmlStatus status = parser.valid() ? XmlStatus::Done : XmlStatus::BufferFailed;
   std::size_t at = 0;
   std::string_view chunk;
@@ -533,7 +591,13 @@ int NetworkParser::loadText(std::string_view text, const std::string& name) {
     status = parser.feed(chunk.data(), chunk.size(), last);
     if (last) break;
   }
-  return finish(status, parser, name, chunk);
+  const int result = finish(status, parser, name, chunk);
+  expat_ = nullptr;
+  return result;
+}
+
+unsigned long NetworkParser::line() const {
+  return expat_ ? expat_->line() : 0;
 }
 
 }  // namespace qorn

@@ -22,12 +22,14 @@
 
 namespace qorn {
 
+class InputFile;
+
 // What the reader calls on the engine. Implemented over the manager by the engine's
 // network file adapter; tests and the fuzz target may implement it over their own data.
 class NetworkSink {
  public:
   virtual ~NetworkSink() = default;
-  // Adds a node made by the reader; an id of 0 or less gets the largest id plus 1. True
+  // Adds a node made by the reader (its id is between 1 and the 32-bit maximum). True
   // when the engine took it: it then owns the reference the node was created with.
   virtual bool addNode(Node* node) = 0;
   virtual Node* findNode(int32_t id) const = 0;
@@ -89,8 +91,10 @@ class NetworkParser : public XmlHandler {
     kPlayQueue = 30,
     kPlayQueueEntry = 31
   };
-  // A trackentry may leave at most this many empty slots before its position: a file
-  // naming track 2,000,000,000 must not make the reader allocate gigabytes.
+  // A trackentry may leave at most this many empty slots before its position, and a list
+  // holds at most its number of trackentry elements plus this many: a file naming track
+  // 2,000,000,000, or a million entries each a gap further, must not make the reader
+  // allocate gigabytes.
   static constexpr int kMaxTrackGap = 1024;
 
   // `console` receives the engine's console lines (unexpected tags, open failures).
@@ -101,7 +105,15 @@ class NetworkParser : public XmlHandler {
   // a read error ("Read error" on standard error) or a parse error ("Parse error at line
   // <n>:" and expat's text on standard error, two ERROR log lines). What was read before
   // a failure stays in the engine.
+  // A directory, a FIFO or anything else but a regular file counts as a file that cannot
+  // be opened (and never blocks).
   int load(const std::string& path);
+  // Opens the file for load(file, path): false, with the console line and error report 6
+  // of load(), when it cannot be opened. Lets a caller keep its network until it knows
+  // the file can be read.
+  bool open(const std::string& path, InputFile& file);
+  // Reads a file open() opened (closing it); results as load(path).
+  int load(InputFile& file, const std::string& path);
   // Parses a document held in memory (the fuzz target and tests); same results.
   int loadText(std::string_view text, const std::string& name);
 
@@ -126,6 +138,7 @@ class NetworkParser : public XmlHandler {
   int finish(XmlStatus status, ExpatParser& parser, const std::string& name,
              std::string_view chunk);
   void reset();
+  unsigned long line() const;  // the line being parsed (0 outside a parse)
 
   NetworkSink& sink_;
   std::ostream& console_;
@@ -142,6 +155,8 @@ class NetworkParser : public XmlHandler {
   std::string pendingRole_;
   int32_t pendingTabooId_ = 0;
   int32_t pendingTabooTime_ = 0;
+  int listEntries_ = 0;                 // trackentry elements read for the current list
+  const ExpatParser* expat_ = nullptr;  // the running parse
 };
 
 }  // namespace qorn

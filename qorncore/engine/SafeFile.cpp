@@ -2,7 +2,9 @@
 
 #include "FileFlusher.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -38,11 +41,13 @@ bool syncFolder(const std::string& folder) {
   return synced;
 }
 
-// Copies `from` into a new file `to` (the backup where hard links are not supported).
-bool copyFile(const std::string& from, const std::string& to, int mode) {
+// Copies `from` into a new file `to` (the backup where hard links are not supported);
+// `exclusive`: fails with EEXIST instead of replacing an existing `to`.
+bool copyFile(const std::string& from, const std::string& to, int mode, bool exclusive = false) {
   const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
-  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  const int out =
+      ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC), mode);
   if (out < 0) {
     ::close(in);
     return false;
@@ -88,7 +93,64 @@ std::string keepBackupOf(const std::string& target, const std::string& partial,
   return {};
 }
 
+// The process id of a temporary file name "<name>.tmp-<pid>" or "<name>.tmp-<pid>.bak"
+// (`entry` a folder entry, `prefix` "<name>.tmp-"), or 0 when it is not one.
+pid_t tempFileOwner(std::string_view entry, std::string_view prefix) {
+  if (entry.substr(0, prefix.size()) != prefix) return 0;
+  std::string_view rest = entry.substr(prefix.size());
+  if (rest.size() > 4 && rest.substr(rest.size() - 4) == ".bak") rest.remove_suffix(4);
+  if (rest.empty() || rest.size() > 9) return 0;
+  pid_t pid = 0;
+  for (const char c : rest) {
+    if (c < '0' || c > '9') return 0;
+    pid = pid * 10 + (c - '0');
+  }
+  return pid;
+}
+
 }  // namespace
+
+void SafeFile::removeStaleTemps(const std::string& target) {
+  const std::string folder = folderOf(target);
+  const std::size_t slash = target.rfind('/');
+  const std::string prefix =
+      (slash == std::string::npos ? target : target.substr(slash + 1)) + ".tmp-";
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const pid_t self = ::getpid();
+  while (const dirent* entry = ::readdir(dir)) {
+    const pid_t pid = tempFileOwner(entry->d_name, prefix);
+    // Only a process that no longer exists: a live one (ours, or another user's, which
+    // kill() answers with EPERM) may still be writing its file.
+    if (pid <= 0 || pid == self || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    ::unlinkat(::dirfd(dir), entry->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
+std::string SafeFile::keepAsDamaged(const std::string& path, std::string& keptAs) {
+  keptAs.clear();
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? std::string() : "cannot read " + path + ": " + reason();
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  char stamp[32] = "";
+  if (::localtime_r(&now, &local) != nullptr)
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  const std::string base = path + ".damaged-" + stamp;
+  for (int n = 0; n < 100; ++n) {  // two in the same second get "-1", "-2", ...
+    const std::string name = n == 0 ? base : base + "-" + std::to_string(n);
+    if (::link(path.c_str(), name.c_str()) == 0 ||
+        (errno != EEXIST && copyFile(path, name, static_cast<int>(st.st_mode & 07777), true))) {
+      keptAs = name;
+      syncFolder(folderOf(path));
+      return {};
+    }
+    if (errno != EEXIST) return "cannot keep " + path + " as " + name + ": " + reason();
+  }
+  return "cannot keep " + path + ": too many damaged copies";
+}
 
 // The backup step on a thread of its own, started when the save starts: replacing the old
 // backup frees its blocks, which for a large file takes about as long as writing the new
@@ -193,6 +255,7 @@ bool SafeFile::open(const std::string& target) {
     mode_ = static_cast<int>(st.st_mode & 07777);
   }
   folder_ = folderOf(target_);
+  removeStaleTemps(target_);
   temp_ = tempPathFor(target_);
   fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
   if (fd_ < 0) {

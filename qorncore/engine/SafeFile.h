@@ -61,6 +61,15 @@ class SafeFile {
   static std::string backupPathFor(const std::string& target) { return target + ".bak"; }
   // The temporary file name this process uses for a (resolved) target.
   static std::string tempPathFor(const std::string& target);
+  // Removes the temporary files a killed save of `target` left behind ("<target>.tmp-<pid>"
+  // and "<target>.tmp-<pid>.bak" whose process no longer runs); open() does it first.
+  // Files of a live process are never touched. Best effort, no result.
+  static void removeStaleTemps(const std::string& target);
+  // Keeps the file at `path` beside it as "<path>.damaged-YYYYMMDD-HHMMSS" (local time;
+  // "-1", "-2", ... appended when that name exists): a hard link, or a copy where links
+  // are not supported. "" when kept (`keptAs` names the copy) or when there is no file
+  // (`keptAs` empty); otherwise what failed, with the system's reason.
+  static std::string keepAsDamaged(const std::string& path, std::string& keptAs);
 
  private:
   bool flushBuffer();

@@ -58,6 +58,10 @@ class qornManager : public PlexEngine {
   // appended to its tracks when missing (lists in id order, so the last list wins); the
   // keyword index is prepared.
   void prepareSave();
+  // The file the last loadNet could not read to its end, as the network file module
+  // resolved it ("" after a load that succeeded or never failed): a save to that file
+  // first keeps the damaged file, whose data the engine does not hold.
+  std::string& damagedNetworkPath() { return damagedNetworkPath_; }
   // Takes the node out of the lists, the keyword index and the network, reconnecting its
   // former song neighbours in a ring. 0 for null, else the holder's result.
   int removeNodeFromNet(Node* node);
@@ -159,6 +163,7 @@ class qornManager : public PlexEngine {
   std::string modelPath_;
   IQornManagerCallback* callback_ = nullptr;
   std::vector<Node*> playQueue_;
+  std::string damagedNetworkPath_;
   // Saved taboo lists of setLocalTabooList, oldest first (one engine per process).
   std::deque<std::unique_ptr<TabooList>> savedTaboo_;
 };

@@ -2,7 +2,10 @@
 // network reader and writer reach the manager (nodes, links, keywords, history, taboo
 // list, palette, play queue, media root).
 #include <algorithm>
+#include <climits>
 #include <cstdint>
+#include <cstdlib>
+#include <iostream>
 #include <ostream>
 #include <map>
 #include <string>
@@ -12,12 +15,19 @@
 #include "qornManagerNetworkFile.h"
 
 #include "qornManager.h"
+#include "qornNodeHolder.h"
 #include "qorncore/datatypes/EngineConsole.h"
+#include "qorncore/datatypes/EngineLog.h"
+#include "qorncore/datatypes/ErrorReport.h"
+#include "qorncore/engine/InputFile.h"
 #include "qorncore/engine/NetworkParser.h"
 #include "qorncore/engine/NetworkWriter.h"
+#include "qorncore/engine/SafeFile.h"
 
 namespace qorn {
 namespace {
+
+constexpr const char* kSource = "qorncore/engine/Parser";
 
 class ManagerSink : public NetworkSink {
  public:
@@ -29,14 +39,15 @@ class ManagerSink : public NetworkSink {
     return true;
   }
   Node* findNode(int32_t id) const override {
-    if (id > 0 && static_cast<std::size_t>(id) < dense_.size()) return dense_[id];
+    if (id > 0 && static_cast<std::size_t>(id) < dense_.size()) return dense_[id].node;
     auto it = sparse_.find(id);
     return it == sparse_.end() ? nullptr : it->second;
   }
   int32_t largestId() const override { return m_.nodes().largestId(); }
+  // Read right after findNode(id): the kind lies beside the pointer, in the same cache line.
   int kindOf(int32_t id) const override {
-    if (id > 0 && static_cast<std::size_t>(id) < kinds_.size() && kinds_[id] != 0)
-      return kinds_[id];
+    if (id > 0 && static_cast<std::size_t>(id) < dense_.size() && dense_[id].kind != 0)
+      return dense_[id].kind;
     return findNode(id)->getType();
   }
   bool addLink(const Asc& link, int32_t fromId, int32_t toId, int32_t penaltyCounter) override {
@@ -75,19 +86,19 @@ class ManagerSink : public NetworkSink {
     if (id > 0 && static_cast<std::size_t>(id) < limit) {
       if (dense_.size() <= static_cast<std::size_t>(id))
         dense_.resize(std::max<std::size_t>(static_cast<std::size_t>(id) + 1, dense_.size() * 2));
-      if (!dense_[id] && !sparse_.count(id)) {
-        dense_[id] = node;
-        if (kinds_.size() < dense_.size()) kinds_.resize(dense_.size(), 0);
-        kinds_[id] = static_cast<uint8_t>(node->getType());
-      }
+      if (!dense_[id].node && !sparse_.count(id))
+        dense_[id] = Known{node, static_cast<int>(node->getType())};
     } else if (!findNode(id)) {
       sparse_.emplace(id, node);
     }
   }
 
+  struct Known {
+    Node* node = nullptr;
+    int kind = 0;  // node->getType(), 0 when not known
+  };
   qornManager& m_;
-  std::vector<Node*> dense_;
-  std::vector<uint8_t> kinds_;  // getType() of dense_[id], 0 when not known
+  std::vector<Known> dense_;
   std::unordered_map<int32_t, Node*> sparse_;
 };
 
@@ -125,20 +136,67 @@ void rebuildIndexes(NodeHolder& holder) {
   // Id order; nodes whose id was taken come after the rest, in id order too.
   std::vector<Node*> all = holder.allNodes();
   std::sort(all.begin() + static_cast<std::ptrdiff_t>(holder.byId().size()), all.end(), ByNodeId());
+  auto* indexed = dynamic_cast<qornNodeHolder*>(&holder);
   for (Node* node : all) {
     const SongNode* song = node->asSong();
-    if (song && !song->location.empty()) holder.addNode(node);
+    if (!song || song->location.empty()) continue;
+    if (indexed && holder.byId().find(node->id) == node)
+      indexed->refreshIndex(node);  // what adding it again does, without the churn
+    else
+      holder.addNode(node);
   }
+}
+
+// The path as a file identity: symbolic links and relative parts resolved, so that a save
+// recognises the file a load failed on however it is named. The path itself when it does
+// not resolve.
+std::string resolvedPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
+// Before a save over the file the last load could not read to its end: keeps that file
+// under a dated name, since the engine holds only the part before the damage. False when
+// it cannot be kept; the save must then not go ahead.
+bool keepDamagedFile(qornManager& manager, const std::string& path) {
+  std::string& damaged = manager.damagedNetworkPath();
+  if (damaged.empty() || path.empty() || resolvedPath(path) != damaged) return true;
+  std::string keptAs;
+  const std::string error = SafeFile::keepAsDamaged(damaged, keptAs);
+  if (!error.empty()) {
+    const std::string text = "not saving over the damaged network file " + path + ": " + error;
+    std::cerr << text << std::endl;
+    QORN_LOG(Error, kSource, text);
+    reportError(kErrorSaveNetwork);
+    return false;
+  }
+  if (!keptAs.empty()) {
+    const std::string text =
+        "the network file " + path + " could not be read to its end; it is kept as " + keptAs;
+    std::cerr << text << std::endl;
+    QORN_LOG(Warn, kSource, text);
+  }
+  damaged.clear();  // from now on the file there is the engine's own
+  return true;
 }
 
 }  // namespace
 
 int loadNetworkFile(qornManager& manager, const char* path, std::ostream& console) {
-  if (manager.nodes().size() > 0) manager.clear();  // a load replaces, never merges
-  if (!path || !*path) return 0;
+  if (!path || !*path) {
+    if (manager.nodes().size() > 0) manager.clear();
+    return 0;
+  }
   ManagerSink sink(manager);
   NetworkParser parser(sink, console);
-  const int result = parser.load(path);
+  // Opened before anything is cleared: a file that cannot be read leaves the network in
+  // memory as it was, so a save afterwards cannot write an empty one over a good file.
+  InputFile file;
+  if (!parser.open(path, file)) return 0;
+  if (manager.nodes().size() > 0) manager.clear();  // a load replaces, never merges
+  manager.damagedNetworkPath().clear();
+  const int result = parser.load(file, path);
+  if (result != 1) manager.damagedNetworkPath() = resolvedPath(path);
   rebuildIndexes(manager.nodes());
   return result;
 }
@@ -153,6 +211,7 @@ int loadNetworkText(qornManager& manager, std::string_view text, std::ostream& c
 }
 
 int saveNetworkFile(qornManager& manager, const char* path, std::ostream& console) {
+  if (!keepDamagedFile(manager, path ? path : "")) return 0;
   manager.prepareSave();
   ManagerSource source(manager);
   return saveNetwork(source, path ? path : "", console);

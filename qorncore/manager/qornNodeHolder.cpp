@@ -61,6 +61,28 @@ void qornNodeHolder::index(Node* node) {
   }
 }
 
+void qornNodeHolder::refreshIndex(Node* node) {
+  if (!node->md5.empty()) {
+    auto it = byMd5_.find(node->md5);
+    if (it == byMd5_.end()) {
+      byMd5_.emplace(node->md5, node);
+      node->addRef();
+    } else if (it->second != node) {
+      QORN_LOG(Error, kSource, "md5 collision in qornNodeHolder!");
+    }
+  }
+  if (const std::string* location = locationOf(node)) {
+    auto it = byLocation_.find(*location);
+    if (it == byLocation_.end()) {
+      byLocation_.emplace(*location, node);
+      node->addRef();
+    } else if (it->second != node) {
+      QORN_LOG(Error, kSource, "md5 collision in qornNodeHolder!");
+      unindex(node);
+    }
+  }
+}
+
 void qornNodeHolder::unindex(Node* node) {
   // Release only after erasing: the index may hold the last reference.
   auto dropEntry = [node](std::unordered_map<std::string_view, Node*>& map,

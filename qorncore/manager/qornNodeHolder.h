@@ -25,6 +25,10 @@ class qornNodeHolder : public NodeHolder {
   int addNode(Node* node) override;
   // Unindexes the node with that id, then removes it by id.
   int removeNode(int32_t id) override;
+  // For a node in the holder whose location was set after it was added (the network
+  // reader): the indexes become what addNode(node) again would make them, without
+  // removing and re-entering the entries that are already right.
+  void refreshIndex(Node* node);
   Node* findByMd5(const std::string& md5) const override;
   Node* findByLocation(const std::string& location) const override;
 

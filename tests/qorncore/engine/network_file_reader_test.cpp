@@ -1,5 +1,11 @@
 // The network reader: edge cases of the format, misplaced and unknown elements, ids that
 // name no node, parse and open failures.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <future>
+
 #include "engine_test_support.h"
 #include "network_file_support.h"
 #include "qorncore/datatypes/ErrorReport.h"
@@ -56,11 +62,11 @@ TEST(NetworkFileReader, NamesDecodeTheFileEscaping) {
 
 TEST(NetworkFileReader, NodeAttributesAndDefaults) {
   Loaded l = loadText(doc(
-      "<nodes><song id=\"0\" name=\"a\" activation=\"nan\" apb=\"ON\" ul=\"true\"/>"
-      "<artist name=\"b\" activation=\"7\" apb=\"on\" ul=\"1\" lastplayed=\"12\"/>"
+      "<nodes><song id=\"1\" name=\"a\" activation=\"nan\" apb=\"ON\" ul=\"true\"/>"
+      "<artist id=\"2\" name=\"b\" activation=\"7\" apb=\"on\" ul=\"1\" lastplayed=\"12\"/>"
       "<songlist id=\"9\" listtype=\"other\"/></nodes>"));
   ASSERT_EQ(l.result, 1);
-  Node* a = l.m->nodes().find(1);  // id 0: the largest id plus 1
+  Node* a = l.m->nodes().find(1);
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(a->activation.value(), 0.0f);  // not a number reads as 0
   EXPECT_FALSE(a->apb);
@@ -237,18 +243,55 @@ TEST(NetworkFileReader, ParseErrorKeepsWhatWasReadAndReturnsZero) {
   EXPECT_EQ(log.count(enginetest::kDebug, kParser, "not handled end element tag!"), 1);
 }
 
-TEST(NetworkFileReader, MissingFileReportsErrorSixAndReturnsZero) {
+// A path that cannot be read as a network file: error 6 at once (a FIFO must not block),
+// and the network in memory stays exactly as it was, so a save afterwards cannot write an
+// empty network over the user's file.
+TEST(NetworkFileReader, UnreadablePathReportsErrorSixAndKeepsTheNetwork) {
+  ScratchDir dir;
+  writeFile(dir / "locked.xml", "<qornnet/>");
+  ::chmod((dir / "locked.xml").c_str(), 0);
+  fs::create_directory(dir / "folder.xml");
+  ASSERT_EQ(::mkfifo((dir / "pipe.xml").c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    bool needsNonRoot;  // root reads a mode-000 file
+  } cases[] = {{"/nonexistent/zarvell/net.xml", false},
+               {dir / "locked.xml", true},
+               {dir / "folder.xml", false},
+               {dir / "pipe.xml", false}};
   setManagerPresent(true);
+  for (const auto& c : cases) {
+    if (c.needsNonRoot && ::geteuid() == 0) continue;
+    SCOPED_TRACE(c.path);
+    clearLogOutputText();
+    auto m = makeManager();
+    buildSmallNetwork(*m);
+    const std::string before = networkTextOf(*m);
+    auto loading = std::async(std::launch::async, [&] {
+      std::string console;
+      const int result = load(*m, c.path, &console);
+      return std::make_pair(result, console);
+    });
+    if (loading.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+      const int writer = ::open(c.path.c_str(), O_WRONLY | O_NONBLOCK);  // release it
+      if (writer >= 0) ::close(writer);
+      ADD_FAILURE() << "the load blocked";
+    }
+    const auto [result, console] = loading.get();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(console, "error opening " + c.path + " (hit any key to continue)\n");
+    EXPECT_EQ(logOutputText(), "Can't open network file.\r\n");
+    EXPECT_EQ(networkTextOf(*m), before);
+    EXPECT_EQ(m->history().entries().size(), 2u);
+    EXPECT_EQ(m->getPlayQueue().size(), 2u);
+  }
+  // An empty path names no file: 0, and the network is cleared as before.
   clearLogOutputText();
   auto m = makeManager();
   buildSmallNetwork(*m);
-  std::string console;
-  EXPECT_EQ(load(*m, "/nonexistent/zarvell/net.xml", &console), 0);
-  EXPECT_EQ(console, "error opening /nonexistent/zarvell/net.xml (hit any key to continue)\n");
-  EXPECT_EQ(logOutputText(), "Can't open network file.\r\n");
-  EXPECT_EQ(m->nodes().size(), 0u);  // cleared before the attempt
   EXPECT_EQ(load(*m, ""), 0);
-  clearLogOutputText();
+  EXPECT_EQ(m->nodes().size(), 0u);
+  EXPECT_EQ(logOutputText(), "");
   setManagerPresent(false);
 }
 

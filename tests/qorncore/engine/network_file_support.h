@@ -153,4 +153,10 @@ inline int load(qorn::qornManager& m, const std::string& path, std::string* cons
   return result;
 }
 
+// The text a save of the network would write (its whole state, for before/after checks).
+inline std::string networkTextOf(qorn::qornManager& m) {
+  std::ostringstream console;
+  return qorn::networkText(m, console);
+}
+
 }  // namespace netfiletest
