@@ -18,6 +18,9 @@ Analysis SongAnalyser::analyse(const char16_t* path, float* features) {
   analysis.samples = decoded.samples;
   analysis.decoder = decoded.decoder;
   if (!decoded.ok()) return analysis;
+  // Less than a second of audio says nothing about a song (one sample of a damaged file
+  // would otherwise be stored as its features): such a window counts as undecodable.
+  if (decoded.samples < kMinimumSamples) return analysis;
   if (!library_.compute(buffer_.data(), decoded.samples, features)) {
     std::fill(features, features + FeatureLibrary::kFeatureCount, 0.0f);
     return analysis;

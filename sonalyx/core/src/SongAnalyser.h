@@ -6,6 +6,7 @@
 
 #include "DecoderSet.h"
 #include "FeatureLibrary.h"
+#include "sonalyx/Sonalyx.h"
 
 namespace sonalyx {
 
@@ -23,6 +24,10 @@ struct Analysis {
 // destructor). Never throws except std::bad_alloc from the constructor.
 class SongAnalyser {
  public:
+  // The shortest window that is analysed: one second at the decoders' output rate. A
+  // shorter one fails like an undecodable song.
+  static constexpr std::int32_t kMinimumSamples = SONALYX_SAMPLE_RATE;
+
   SongAnalyser();
   SongAnalyser(const SongAnalyser&) = delete;
   SongAnalyser& operator=(const SongAnalyser&) = delete;
@@ -32,7 +37,8 @@ class SongAnalyser {
   void release();
 
   // features receives kFeatureCount floats; it is zeroed first and holds valid values only
-  // when the result is ok().
+  // when the result is ok(). Fails (E_FAIL) when no decoder gives at least kMinimumSamples
+  // samples.
   Analysis analyse(const char16_t* path, float* features);
 
   const DecoderSet& decoders() const { return decoders_; }

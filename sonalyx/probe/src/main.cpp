@@ -16,7 +16,7 @@
 namespace {
 
 bool probe(sonalyx::SongAnalyser& analyser, const char* file) {
-  const std::u16string path = zarvell::utf8ToUtf16(file);
+  const std::u16string path = zarvell::pathToUtf16(file);
   const std::string hash = sonalyx::sampleHash(path.c_str());
   float features[SONALYX_FEATURE_COUNT] = {};
   const sonalyx::Analysis analysis = analyser.analyse(path.c_str(), features);
