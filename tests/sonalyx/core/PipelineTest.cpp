@@ -10,8 +10,17 @@
 #include "SampleHash.h"
 #include "SonalyxTestSupport.h"
 
+extern "C" size_t sonalyxFESyncItemSizeFromC(void);
+
 namespace sonalyx::test {
 namespace {
+
+// The one FESyncItem definition has the same layout compiled as C and as C++: 169 bytes
+// on x86-64 (16 pointers, 10 integers, 1 byte).
+TEST(Records, CAndCxxAgreeOnTheSharedRecord) {
+  EXPECT_EQ(sonalyxFESyncItemSizeFromC(), sizeof(FESyncItem));
+  EXPECT_EQ(sizeof(FESyncItem), 1 + 16 * sizeof(void*) + 10 * 4);
+}
 
 class Pipeline : public ::testing::Test {
  protected:
