@@ -10,11 +10,22 @@
 
 namespace sonalyx {
 
+// Why an analysis failed.
+enum class AnalysisFailure {
+  None,
+  NoDecoder,     // no decoder module is loaded
+  Undecodable,   // every decoder failed or gave no samples (see decode.attempts)
+  TooShort,      // decoded, but less than one second
+  Computation,   // the feature library failed
+};
+
 struct Analysis {
   std::int32_t status = ZARVELL_E_FAIL;  // decoder's status on success, else E_FAIL
   std::int32_t mediaSeconds = 0;         // 0 unless the analysis succeeded
   std::int32_t samples = 0;              // samples decoded (also on a failed computation)
   Decoder decoder = Decoder::None;
+  AnalysisFailure failure = AnalysisFailure::NoDecoder;
+  DecodeResult decode;  // what the decoders answered
   bool ok() const { return status >= 0; }
 };
 
