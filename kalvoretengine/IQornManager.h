@@ -2,7 +2,8 @@
 // (libKalvoretEngine.so). The application creates one manager at start-up, loads a
 // network, drives it through these methods and deletes it at exit.
 //
-// This header can be included alone: it declares everything its methods use.
+// This header needs only itself and sonalyx/FESyncItem.h (beside it on the include path of
+// the engine library target): together they declare everything its methods use.
 //
 // Contract for every method:
 // - Single-threaded: call from one thread at a time (the engine takes no locks).
@@ -21,48 +22,13 @@
 #include <string>
 #include <vector>
 
+// One library entry travelling from the import to the audio analysis (shared with Sonalyx).
+#include "sonalyx/FESyncItem.h"
+
 #define KALVORET_EXPORT __attribute__((visibility("default")))
 
 // An engine node (song, song list or artist); opaque to the application.
 class Node;
-
-#ifndef ZARVELL_FESYNCITEM_DEFINED
-#define ZARVELL_FESYNCITEM_DEFINED
-#pragma pack(push, 1)
-// One library entry travelling from the import to the audio analysis: the texts are
-// zero-terminated UTF-16 strings owned by the record (null: no value).
-struct FESyncItem {
-  uint8_t valid;           // 1 once the engine has filled the record
-  char16_t* path;          // full path of the song file
-  char16_t* name;          // song name
-  char16_t* artist;
-  char16_t* album;
-  char16_t* text17;        // further texts, not filled by the import
-  char16_t* text21;
-  char16_t* text25;
-  char16_t* text29;
-  char16_t* genre;
-  char16_t* text37;
-  char16_t* text41;
-  char16_t* text45;
-  char16_t* text49;
-  char16_t* text53;
-  char16_t* text57;
-  char16_t* text61;
-  int32_t duration;        // seconds
-  int32_t playcount;
-  int32_t int73;
-  int32_t year;
-  int32_t int81;
-  int32_t int85;
-  int32_t int89;
-  int32_t int93;
-  int32_t sendMetadata;    // non-zero: send the metadata even without features
-  int32_t sent;            // set to 1 by the analysis once written into a packet
-};
-#pragma pack(pop)
-static_assert(sizeof(FESyncItem) == 1 + 16 * sizeof(void*) + 10 * 4, "FESyncItem layout");
-#endif
 
 #pragma pack(push, 1)
 // Progress of a long engine operation, handed to IQornManagerCallback::progress. The texts

@@ -2,6 +2,8 @@
 # Builds the community reply fuzz target with clang and runs it for SECONDS (default 600):
 #   fuzz_community_reply  the XML reader of community replies and the download reply parsing
 # usage: scripts/fuzz-community.sh [SECONDS]
+# Inputs up to 1 MiB (a full 25-song reply is about 25 KB; larger inputs reach the size
+# attacks), mutated with the dictionary fuzz/community/community.dict.
 # Build folder: $FUZZ_BUILD_DIR (default build/fuzz-community). The corpus grows in
 # <build>/corpus-reply, seeded from fuzz/community/seeds; crashes land in
 # <build>/crashes-reply. Exits non-zero when the target finds a crash.
@@ -13,6 +15,14 @@ if [ $# -gt 1 ] || ! [[ ${1:-600} =~ ^[1-9][0-9]*$ ]]; then
   echo "fuzz-community.sh: bad arguments: $*" >&2; usage >&2; exit 2
 fi
 cd "$(dirname "$0")/.."
+usage() { echo "usage: scripts/fuzz-community.sh [SECONDS]   (SECONDS: a positive number, default 600)"; }
+case "${1:-}" in
+  -h|--help) usage; exit 0 ;;
+esac
+if [ $# -gt 1 ] || { [ $# -eq 1 ] && ! [[ $1 =~ ^[1-9][0-9]*$ ]]; }; then
+  usage >&2
+  exit 2
+fi
 seconds=${1:-600}
 build=${FUZZ_BUILD_DIR:-build/fuzz-community}
 
@@ -28,7 +38,7 @@ echo "== fuzz_community_reply for ${seconds}s (log: $log)"
 status=0
 # The reader prints a message for every unknown entity on standard output: keep it out.
 if ! "$build/fuzz/community/fuzz_community_reply" -max_total_time="$seconds" -timeout=10 \
-    -max_len=65536 -print_final_stats=1 -artifact_prefix="$crashes/" \
+    -max_len=1048576 -dict=fuzz/community/community.dict -print_final_stats=1 -artifact_prefix="$crashes/" \
     "$corpus" fuzz/community/seeds >/dev/null 2>"$log"; then
   status=1
   echo "fuzz_community_reply FOUND A CRASH:"; grep -m5 -E "ERROR|SUMMARY" "$log" || true

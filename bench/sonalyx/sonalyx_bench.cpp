@@ -2,12 +2,15 @@
 //
 // Per-song cost of each analysis step over the given songs (warm cache: every step runs once
 // untimed first):
-//   a  decode floor: the 60-90 s window demuxed and decoded by libavcodec alone
+//   a  decode floor: the 60-90 s window demuxed and decoded by libavcodec alone, opened and
+//      seeked as Tolvane does
+//   a2 the same with resampling to 16-bit mono 22,050 Hz by libswresample
 //   b  Tolvane's ConvertToWave (60 s, 30 s, 661,500 samples)
 //   c  Pradix's ExtractAudioDS (60 s, 90 s, 15 s time-out, 661,500 samples)
 //   d  bextractRaw on Tolvane's buffer
 //   e  GetFeatures over all songs in one call (flags 0), divided by the number of songs
-// Prints one "name mean median" line per step (milliseconds), for scripts/bench-sonalyx.sh.
+// Prints one "name mean median" line per step (milliseconds) and a "songs" count line, for
+// scripts/bench-sonalyx.sh; the a2 line comes last.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -52,6 +55,7 @@ void print(const char* name, const Stats& s) {
 
 }  // namespace
 
+using sonalyx::bench::decodeResampleWindow;
 using sonalyx::bench::decodeWindow;
 
 int main(int argc, char** argv) {
@@ -84,10 +88,11 @@ int main(int argc, char** argv) {
 
   constexpr int kCapacity = 661500;
   std::vector<std::int16_t> buffer(kCapacity);
-  std::vector<double> a, b, c, d;
+  std::vector<double> a, a2, b, c, d;
   int failures = 0;
   for (int i = 0; i < n; ++i) {
     decodeWindow(files[i], 60, 30);  // warm-up of every step on this song
+    decodeResampleWindow(files[i], 60, 30);
     int32_t count = 0, seconds = 0;
     convert(paths[i].c_str(), buffer.data(), kCapacity, 60, 30, &count, &seconds);
     extract(paths[i].c_str(), buffer.data(), kCapacity, 60, 90, 15000, &count, &seconds);
@@ -95,6 +100,10 @@ int main(int argc, char** argv) {
     auto t = Clock::now();
     if (decodeWindow(files[i], 60, 30) <= 0) ++failures;
     a.push_back(msSince(t));
+
+    t = Clock::now();
+    if (decodeResampleWindow(files[i], 60, 30) <= 0) ++failures;
+    a2.push_back(msSince(t));
 
     t = Clock::now();
     extract(paths[i].c_str(), buffer.data(), kCapacity, 60, 90, 15000, &count, &seconds);
@@ -136,5 +145,6 @@ int main(int argc, char** argv) {
   print("d_bextract", stats(d));
   std::printf("e_getfeatures %.3f %.3f\n", total / n, total / n);
   std::printf("songs %d analysed %d failures %d\n", n, analysed, failures);
+  print("a2_decode_resample_floor", stats(a2));
   return failures == 0 && analysed == n ? 0 : 1;
 }

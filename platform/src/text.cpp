@@ -123,6 +123,42 @@ std::u16string utf8ToUtf16(std::string_view text) {
   return out;
 }
 
+std::u16string pathToUtf16(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    const std::size_t len = utf8SequenceLength(bytes, pos);
+    if (len == 0) {
+      out.push_back(static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(bytes[pos])));
+      ++pos;
+    } else {
+      appendUtf16(out, decodeAt(bytes, pos, len));
+      pos += len;
+    }
+  }
+  return out;
+}
+
+std::string utf16ToPath(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t unit = text[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (unit >= 0xDC80 && unit <= 0xDCFF) {
+      out.push_back(static_cast<char>(unit - 0xDC00));  // a byte that was not UTF-8
+      continue;
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      unit = kReplacement;
+    }
+    appendUtf8(out, unit);
+  }
+  return out;
+}
+
 std::string toDisplayUtf8(std::string_view text) {
   if (isValidUtf8(text)) return std::string(text);
   std::string out;

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "CaptureSink.h"
+#include "ElementPolicy.h"
 #include "GstHandles.h"
 #include "Window.h"
 #include "pradix/Pradix.h"
@@ -80,6 +81,15 @@ gboolean onAutoplugContinue(GstElement*, GstPad*, GstCaps* caps, gpointer data) 
     linker->durationHasDelay = isMpegLayer3(gst_caps_get_structure(caps, 0));
   }
   return TRUE;
+}
+
+// decodebin's answers to autoplug-select (GstAutoplugSelectResult, which GStreamer does not
+// put in a public header).
+constexpr int kAutoplugTry = 0;
+constexpr int kAutoplugSkip = 2;
+
+int onAutoplugSelect(GstElement*, GstPad*, GstCaps*, GstElementFactory* factory, gpointer) {
+  return readsBeyondTheFile(factory) ? kAutoplugSkip : kAutoplugTry;
 }
 
 bool isAudioPad(GstPad* pad) {
@@ -208,6 +218,7 @@ DecodeOutcome decodeWithPipeline(const DecodeRequest& req) {
   }
   linker.convert = convert.get();
   g_signal_connect(decode.get(), "autoplug-continue", G_CALLBACK(onAutoplugContinue), &linker);
+  g_signal_connect(decode.get(), "autoplug-select", G_CALLBACK(onAutoplugSelect), nullptr);
   g_signal_connect(decode.get(), "pad-added", G_CALLBACK(onPadAdded), &linker);
   g_signal_connect(decode.get(), "no-more-pads", G_CALLBACK(onNoMorePads), &linker);
 

@@ -8,7 +8,7 @@
 namespace pradix {
 
 struct DecodeRequest {
-  std::string path;  // UTF-8, a regular file
+  std::string path;  // a readable regular file, as the file system names it
   int16_t* buffer = nullptr;
   int32_t capacity = 0;  // samples, > 0
   int32_t startSeconds = 0;

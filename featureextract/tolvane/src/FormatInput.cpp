@@ -24,6 +24,19 @@ int interruptWhenExpired(void* opaque) {
   return static_cast<const Deadline*>(opaque)->expired() ? 1 : 0;
 }
 
+// The demuxers a song may be read with: audio containers and raw audio streams. Left out on
+// purpose: playlists (hls, which opens the files it names), concat, image and text readers,
+// devices and everything else that is not a song.
+constexpr const char* kAudioDemuxers =
+    "aac,ac3,aiff,amr,amrnb,amrwb,ape,asf,au,caf,dsf,dts,eac3,flac,loas,matroska,webm,mlp,"
+    "mov,mp4,m4a,3gp,mp3,mpc,mpc8,ogg,truehd,tta,w64,wav,wv,xwma";
+
+// FFmpeg asks this to open any further file or URL (a playlist's entries, a reference in a
+// container); nothing beyond the song itself is read.
+int refuseOtherFiles(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+  return AVERROR(EPERM);
+}
+
 // Reads `size` bytes at `pos`; false when fewer are there. Moves the read position.
 bool readAt(AVIOContext* io, int64_t pos, uint8_t* bytes, int size) {
   return avio_seek(io, pos, SEEK_SET) == pos && avio_read(io, bytes, size) == size;
@@ -87,13 +100,17 @@ FormatInput::~FormatInput() {
 }
 
 FormatInput::FormatInput(FormatInput&& other) noexcept
-    : context_(std::exchange(other.context_, nullptr)),
+    : file_(std::move(other.file_)),
+      io_(std::move(other.io_)),
+      context_(std::exchange(other.context_, nullptr)),
       dataOffset_(other.dataOffset_),
       relabel_(other.relabel_) {}
 
 FormatInput& FormatInput::operator=(FormatInput&& other) noexcept {
   if (this != &other) {
     avformat_close_input(&context_);
+    file_ = std::move(other.file_);
+    io_ = std::move(other.io_);
     context_ = std::exchange(other.context_, nullptr);
     dataOffset_ = other.dataOffset_;
     relabel_ = other.relabel_;
@@ -101,24 +118,47 @@ FormatInput& FormatInput::operator=(FormatInput&& other) noexcept {
   return *this;
 }
 
-FormatInput FormatInput::open(const std::string& path, const Deadline& deadline) {
+FormatInput FormatInput::open(decodercommon::SongFile file, const std::string& path,
+                              const Deadline& deadline) {
+  if (!file) return {};
+  FormatInput input;
+  input.file_ = std::move(file);
+  input.io_ = FileIo::over(input.file_.fd());
   AVFormatContext* context = avformat_alloc_context();
   if (context == nullptr) throw std::bad_alloc();
+  context->pb = input.io_.get();
+  context->flags |= AVFMT_FLAG_CUSTOM_IO;
+  context->io_open = &refuseOtherFiles;
   context->interrupt_callback.callback = &interruptWhenExpired;
   context->interrupt_callback.opaque = const_cast<Deadline*>(&deadline);
-  // A WAV file declaring 16-bit PCM is checked for compressed audio hidden behind that tag
-  // (MP3 or AC-3 in WAV). By default FFmpeg gathers up to 32 packets for that check and runs
-  // every format probe over them, which costs more than decoding the whole window; the first
-  // packet tells the same for any real file.
   AVDictionary* options = nullptr;
-  if (av_dict_set(&options, "max_probe_packets", "1", 0) < 0) throw std::bad_alloc();
-  // On failure avformat_open_input frees the context and nulls the pointer.
+  const auto set = [&options](const char* key, const char* value) {
+    if (av_dict_set(&options, key, value, 0) < 0) {
+      av_dict_free(&options);
+      throw std::bad_alloc();
+    }
+  };
+  try {
+    // A WAV file declaring 16-bit PCM is checked for compressed audio hidden behind that
+    // tag (MP3 or AC-3 in WAV). By default FFmpeg gathers up to 32 packets for that check
+    // and runs every format probe over them, which costs more than decoding the whole
+    // window; the first packet tells the same for any real file.
+    set("max_probe_packets", "1");
+    set("format_whitelist", kAudioDemuxers);
+    // No protocol at all: the song comes through our own I/O context.
+    set("protocol_whitelist", "none");
+  } catch (...) {
+    avformat_free_context(context);
+    throw;
+  }
+  // On failure avformat_open_input frees the context (not our I/O context) and nulls the
+  // pointer. The path is FFmpeg's hint for formats told by their extension; it is never
+  // opened.
   const int opened = avformat_open_input(&context, path.c_str(), nullptr, &options);
   av_dict_free(&options);
   if (opened < 0) return {};
-  FormatInput input;
   input.context_ = context;
-  input.dataOffset_ = context->pb != nullptr ? avio_tell(context->pb) : -1;
+  input.dataOffset_ = avio_tell(context->pb);
   if (avformat_find_stream_info(context, nullptr) < 0) return {};
   return input;
 }

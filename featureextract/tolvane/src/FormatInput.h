@@ -6,6 +6,8 @@
 #include <string>
 
 #include "Deadline.h"
+#include "FileIo.h"
+#include "decodercommon/SongFile.h"
 
 struct AVFormatContext;
 struct AVCodecParameters;
@@ -39,10 +41,14 @@ class FormatInput {
   FormatInput(const FormatInput&) = delete;
   FormatInput& operator=(const FormatInput&) = delete;
 
-  // Opens and probes `path` (UTF-8). Every blocking FFmpeg call gives up once `deadline`
-  // has passed; `deadline` must outlive the input. Returns an empty input when the file
-  // cannot be opened or probed. Throws only std::bad_alloc.
-  static FormatInput open(const std::string& path, const Deadline& deadline);
+  // Probes the opened song `file` (its path `path` serves only as a hint of the format by
+  // its extension) and keeps it. FFmpeg reads nothing but that file: it reads through our
+  // own I/O context, may not open any other file or URL, and only demuxers of audio
+  // formats may take it (no playlists, concatenation, images or text). Every blocking
+  // FFmpeg call gives up once `deadline` has passed; `deadline` must outlive the input.
+  // Returns an empty input when the file cannot be probed. Throws only std::bad_alloc.
+  static FormatInput open(decodercommon::SongFile file, const std::string& path,
+                          const Deadline& deadline);
 
   explicit operator bool() const { return context_ != nullptr; }
 
@@ -85,6 +91,10 @@ class FormatInput {
   bool seekExact(int stream, int64_t target);
   void relabel(AVPacket* packet);
 
+  // Declared in this order: the context is closed first (in the destructor), then the
+  // I/O context it read through, then the file.
+  decodercommon::SongFile file_;
+  FileIo io_;
   AVFormatContext* context_ = nullptr;
   // Where the demuxer's header parsing left the input: for MP3, the first audio frame.
   int64_t dataOffset_ = -1;

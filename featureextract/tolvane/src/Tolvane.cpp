@@ -2,14 +2,12 @@
 // no exception leaves the module.
 #include "tolvane/Tolvane.h"
 
-#include <algorithm>
 #include <mutex>
 #include <string>
-#include <string_view>
 
 #include "Runtime.h"
 #include "WindowDecoder.h"
-#include "zarvell/text.h"
+#include "decodercommon/SongFile.h"
 
 namespace {
 
@@ -18,15 +16,6 @@ namespace {
 std::mutex engineMutex;
 int engineReferences = 0;
 int savedLogLevel = 0;
-
-// Protected (DRM) files are never decoded.
-bool isProtected(std::string_view utf8Path) {
-  std::string upper(utf8Path);
-  std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) {
-    return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-  });
-  return upper.find(".M4P") != std::string::npos;
-}
 
 }  // namespace
 
@@ -65,13 +54,13 @@ ZARVELL_EXPORT int32_t ConvertToWave(const char16_t* path, int16_t* buffer, int3
   if (mediaSeconds != nullptr) *mediaSeconds = 0;
   try {
     if (path == nullptr || path[0] == u'\0') return ZARVELL_E_FAIL;
-    const std::string utf8 = zarvell::utf16ToUtf8(std::u16string_view(path));
-    if (isProtected(utf8)) return ZARVELL_E_FAIL;
+    const std::string file = decodercommon::songPath(path);
+    if (decodercommon::isProtected(file)) return ZARVELL_E_FAIL;
     if (buffer == nullptr || capacity <= 0 || startSeconds < 0 || lengthSeconds <= 0) {
       return ZARVELL_E_FAIL;
     }
     tolvane::WindowRequest req;
-    req.path = utf8;
+    req.path = file;
     req.buffer = buffer;
     req.capacity = capacity;
     req.startSeconds = startSeconds;

@@ -1,11 +1,10 @@
 #include "WindowDecoder.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 #include "Decoder.h"
 #include "FormatInput.h"
@@ -28,11 +27,6 @@ constexpr std::chrono::milliseconds kDecodeBudget{20000};
 constexpr double kSeekPreroll = 0.25;
 // Damaged packets in a row after which the stream is given up.
 constexpr int kMaxConsecutiveErrors = 500;
-
-bool isRegularFile(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
 
 // Feeds decoded frames into the caller's buffer, keeping only the window.
 class WindowWriter {
@@ -164,9 +158,10 @@ void pump(FormatInput& input, int stream, Decoder& decoder, WindowWriter& writer
 
 WindowResult decodeWindow(const WindowRequest& req) {
   WindowResult result;
-  if (!isRegularFile(req.path)) return result;
+  decodercommon::SongFile file = decodercommon::SongFile::open(req.path);
+  if (!file) return result;
   const Deadline deadline(kDecodeBudget);
-  FormatInput input = FormatInput::open(req.path, deadline);
+  FormatInput input = FormatInput::open(std::move(file), req.path, deadline);
   if (!input) return result;
   const int stream = input.firstAudioStream();
   if (stream < 0) return result;

@@ -7,7 +7,7 @@
 namespace tolvane {
 
 struct WindowRequest {
-  std::string path;  // UTF-8
+  std::string path;  // as the file system names it (usually UTF-8)
   int16_t* buffer = nullptr;
   int32_t capacity = 0;  // samples, > 0
   int32_t startSeconds = 0;

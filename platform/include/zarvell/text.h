@@ -14,6 +14,16 @@ std::string utf16ToUtf8(std::u16string_view text);
 // UTF-8 to UTF-16. Bytes that are not valid UTF-8 are read as Windows-1252.
 std::u16string utf8ToUtf16(std::string_view text);
 
+// File names, losslessly. A file name is whatever bytes the file system holds, usually but
+// not always UTF-8. pathToUtf16 converts valid UTF-8 sequences as utf8ToUtf16 does and each
+// byte that is not part of one (always 0x80-0xFF) to the lone low surrogate U+DC80-U+DCFF;
+// utf16ToPath reverses that, so utf16ToPath(pathToUtf16(bytes)) == bytes for every byte
+// string. Well-formed UTF-16 converts as utf16ToUtf8 does; other unpaired surrogates become
+// U+FFFD. Used wherever a path crosses a UTF-16 boundary (the decoder modules, the sample
+// hash); texts meant for display keep the Windows-1252 reading above.
+std::u16string pathToUtf16(std::string_view bytes);
+std::string utf16ToPath(std::u16string_view text);
+
 // True when the whole text is well-formed UTF-8 (no overlongs, no surrogates, <= U+10FFFF).
 bool isValidUtf8(std::string_view text);
 

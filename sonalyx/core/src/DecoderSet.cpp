@@ -58,21 +58,29 @@ DecodeResult DecoderSet::decode(const char16_t* path, std::int16_t* buffer) cons
   // library read past it.
   auto clampCount = [](std::int32_t count) { return std::clamp(count, 0, kCapacity); };
 
+  auto succeed = [&](std::int32_t status, std::int32_t count, std::int32_t seconds,
+                     Decoder decoder) {
+    result.status = status;
+    result.samples = clampCount(count);
+    result.mediaSeconds = seconds;
+    result.decoder = decoder;
+    return result;
+  };
   std::int32_t count = 0;
   std::int32_t seconds = 0;
   if (convertToWave_) {
     const std::int32_t status =
         convertToWave_(path, buffer, kCapacity, kStartSeconds, kTolvaneSeconds, &count, &seconds);
-    if (status >= 0 && count > 0)
-      return DecodeResult{status, clampCount(count), seconds, Decoder::Tolvane};
+    result.attempts[result.attemptCount++] = DecodeAttempt{Decoder::Tolvane, status, count};
+    if (status >= 0 && count > 0) return succeed(status, count, seconds, Decoder::Tolvane);
   }
   if (extractAudio_) {
     count = 0;
     seconds = 0;
     const std::int32_t status = extractAudio_(path, buffer, kCapacity, kStartSeconds,
                                               kPradixSeconds, kPradixTimeoutMs, &count, &seconds);
-    if (status >= 0 && count > 0)
-      return DecodeResult{status, clampCount(count), seconds, Decoder::Pradix};
+    result.attempts[result.attemptCount++] = DecodeAttempt{Decoder::Pradix, status, count};
+    if (status >= 0 && count > 0) return succeed(status, count, seconds, Decoder::Pradix);
   }
   return result;
 }

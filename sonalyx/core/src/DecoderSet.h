@@ -13,11 +13,21 @@ namespace sonalyx {
 enum class Decoder { None, Tolvane, Pradix };
 const char* decoderName(Decoder decoder);
 
+// What one decoder answered, for reports.
+struct DecodeAttempt {
+  Decoder decoder = Decoder::None;
+  std::int32_t status = 0;
+  std::int32_t samples = 0;
+};
+
 struct DecodeResult {
   std::int32_t status = ZARVELL_E_FAIL;  // the successful decoder's status, else E_FAIL
   std::int32_t samples = 0;              // samples written into the buffer
   std::int32_t mediaSeconds = 0;         // whole song length as the decoder reported it
   Decoder decoder = Decoder::None;
+  // The decoders asked, in order (none when no entry point is loaded).
+  DecodeAttempt attempts[2];
+  int attemptCount = 0;
   bool ok() const { return status >= 0 && samples > 0; }
 };
 

@@ -139,9 +139,12 @@ std::string sampleHash(const char16_t* path) {
     const std::u16string_view view(path);
     const SampleKind kind = sampleKindOf(view);
     if (kind == SampleKind::None) return std::string();
-    const std::string utf8 = zarvell::utf16ToUtf8(view);
-    const std::int64_t size = fileSize(utf8);
-    return hashSlice(utf8, size, sliceFor(kind, utf8, size));
+    const std::string file = zarvell::utf16ToPath(view);
+    const std::int64_t size = fileSize(file);
+    // An empty file has nothing to tell it from another: the digest of no bytes would give
+    // every empty file one shared identity.
+    if (size <= 0) return std::string();
+    return hashSlice(file, size, sliceFor(kind, file, size));
   } catch (...) {
     return std::string();
   }

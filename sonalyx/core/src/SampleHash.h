@@ -32,8 +32,9 @@ SliceRequest sliceFor(SampleKind kind, const std::string& utf8Path, std::int64_t
 // throws. Never throws.
 std::string hashSlice(const std::string& utf8Path, std::int64_t size, SliceRequest slice);
 
-// The sample hash of the song at `path` (UTF-16), or empty text when the path is null or
-// empty, its kind has no hash, or the file cannot be opened. Never throws.
+// The sample hash of the song at `path` (UTF-16, converted back to the file system's bytes
+// by zarvell::utf16ToPath), or empty text when the path is null or empty, its kind has no
+// hash, the file cannot be opened or it is empty (size 0). Never throws.
 std::string sampleHash(const char16_t* path);
 
 }  // namespace sonalyx

@@ -6,14 +6,26 @@
 
 #include "DecoderSet.h"
 #include "FeatureLibrary.h"
+#include "sonalyx/Sonalyx.h"
 
 namespace sonalyx {
+
+// Why an analysis failed.
+enum class AnalysisFailure {
+  None,
+  NoDecoder,     // no decoder module is loaded
+  Undecodable,   // every decoder failed or gave no samples (see decode.attempts)
+  TooShort,      // decoded, but less than one second
+  Computation,   // the feature library failed
+};
 
 struct Analysis {
   std::int32_t status = ZARVELL_E_FAIL;  // decoder's status on success, else E_FAIL
   std::int32_t mediaSeconds = 0;         // 0 unless the analysis succeeded
   std::int32_t samples = 0;              // samples decoded (also on a failed computation)
   Decoder decoder = Decoder::None;
+  AnalysisFailure failure = AnalysisFailure::NoDecoder;
+  DecodeResult decode;  // what the decoders answered
   bool ok() const { return status >= 0; }
 };
 
@@ -23,6 +35,10 @@ struct Analysis {
 // destructor). Never throws except std::bad_alloc from the constructor.
 class SongAnalyser {
  public:
+  // The shortest window that is analysed: one second at the decoders' output rate. A
+  // shorter one fails like an undecodable song.
+  static constexpr std::int32_t kMinimumSamples = SONALYX_SAMPLE_RATE;
+
   SongAnalyser();
   SongAnalyser(const SongAnalyser&) = delete;
   SongAnalyser& operator=(const SongAnalyser&) = delete;
@@ -32,7 +48,8 @@ class SongAnalyser {
   void release();
 
   // features receives kFeatureCount floats; it is zeroed first and holds valid values only
-  // when the result is ok().
+  // when the result is ok(). Fails (E_FAIL) when no decoder gives at least kMinimumSamples
+  // samples.
   Analysis analyse(const char16_t* path, float* features);
 
   const DecoderSet& decoders() const { return decoders_; }

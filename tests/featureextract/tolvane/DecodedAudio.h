@@ -27,8 +27,9 @@ inline std::string fixture(const std::string& name) {
   return std::string(ZARVELL_TEST_DATA_DIR) + "/audio/" + name;
 }
 
-inline std::u16string u16(const std::string& utf8) {
-  return zarvell::utf8ToUtf16(utf8);
+// A path as the decoders receive it: the file system's bytes, whatever they are, in UTF-16.
+inline std::u16string u16(const std::string& path) {
+  return zarvell::pathToUtf16(path);
 }
 
 // Seconds from the start of `samples` to the first sample whose magnitude reaches

@@ -5,12 +5,22 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 
 #include "SampleHash.h"
 #include "SonalyxTestSupport.h"
 
+extern "C" size_t sonalyxFESyncItemSizeFromC(void);
+
 namespace sonalyx::test {
 namespace {
+
+// The one FESyncItem definition has the same layout compiled as C and as C++: 169 bytes
+// on x86-64 (16 pointers, 10 integers, 1 byte).
+TEST(Records, CAndCxxAgreeOnTheSharedRecord) {
+  EXPECT_EQ(sonalyxFESyncItemSizeFromC(), sizeof(FESyncItem));
+  EXPECT_EQ(sizeof(FESyncItem), 1 + 16 * sizeof(void*) + 10 * 4);
+}
 
 class Pipeline : public ::testing::Test {
  protected:
@@ -19,11 +29,39 @@ class Pipeline : public ::testing::Test {
     ASSERT_TRUE(module_.ok()) << module_.module.error();
   }
   static std::string hashOf(const std::string& file) {
-    const std::u16string path = zarvell::utf8ToUtf16(file);
+    const std::u16string path = zarvell::pathToUtf16(file);
     return sampleHash(path.c_str());
   }
   SonalyxModule module_;
 };
+
+// Writes a 16-bit mono 22,050 Hz WAV file of `samples` samples of a 1 kHz tone.
+void writeToneWav(const std::string& path, std::uint32_t samples) {
+  std::ofstream out(path, std::ios::binary);
+  auto u32 = [&out](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  auto u16 = [&out](std::uint16_t v) {
+    out.put(static_cast<char>(v & 0xFF));
+    out.put(static_cast<char>(v >> 8));
+  };
+  out << "RIFF";
+  u32(36 + samples * 2);
+  out << "WAVEfmt ";
+  u32(16);
+  u16(1);  // PCM
+  u16(1);  // mono
+  u32(SONALYX_SAMPLE_RATE);
+  u32(SONALYX_SAMPLE_RATE * 2);
+  u16(2);
+  u16(16);
+  out << "data";
+  u32(samples * 2);
+  for (std::uint32_t i = 0; i < samples; ++i) {
+    const double v = 12000.0 * std::sin(2 * M_PI * 1000.0 * i / SONALYX_SAMPLE_RATE);
+    u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(v))));
+  }
+}
 
 TEST_F(Pipeline, EntryPointsAnswerNullAndBadArguments) {
   EXPECT_EQ(module_.getFeatures(nullptr, nullptr, 0, nullptr, 3), ZARVELL_E_HANDLE);
@@ -158,6 +196,52 @@ TEST_F(Pipeline, SongsWithoutHashAreSkippedAndUnreadableSongsKeepNoFeatures) {
   EXPECT_EQ(last.skipped, 3);
   EXPECT_EQ(last.analysed, 3);
   EXPECT_EQ(last.current, 6);
+}
+
+// Hostile and unlucky files beside a good song: distinct empty files get no identity, a
+// window of less than a second gets no features, and a name that is not valid UTF-8 is
+// hashed and analysed exactly as the same bytes under another name.
+TEST_F(Pipeline, EmptyFilesShortWindowsAndNonUtf8NamesAreHandledSoundly) {
+  TempDir dir;
+  std::ofstream(dir.file("first.mp3")).close();
+  std::ofstream(dir.file("second.mp3")).close();
+  writeToneWav(dir.file("one_sample.wav"), 1);
+  writeToneWav(dir.file("almost_a_second.wav"), SONALYX_SAMPLE_RATE - 1);
+  writeToneWav(dir.file("one_second.wav"), SONALYX_SAMPLE_RATE);
+  const std::string odd = dir.file("caf\xe9 \xff.wav");
+  fs::copy_file(audioFile("tone1k_20s.wav"), odd);
+  Recorder recorder;
+  Session session(module_, recorder);
+  SongList songs;
+  for (const char* name : {"first.mp3", "second.mp3", "one_sample.wav", "almost_a_second.wav",
+                           "one_second.wav"}) {
+    songs.add(dir.file(name));
+  }
+  songs.add(odd);
+  songs.add(audioFile("tone1k_20s.wav"));
+  std::vector<FeatureResult> results;
+  EXPECT_EQ(session.run(songs, results, 0), -1);
+
+  for (int i : {0, 1}) {
+    EXPECT_STREQ(results[i].md5, "") << i;
+    EXPECT_EQ(results[i].hasFeatures, 0) << i;
+  }
+  for (int i : {2, 3}) {  // hashed, decoded, but too short to analyse
+    EXPECT_EQ(std::string(results[i].md5).size(), 32u) << i;
+    EXPECT_EQ(results[i].hasFeatures, 0) << i;
+    EXPECT_EQ(secondsOf(results[i]), 0) << i;
+    EXPECT_EQ(featuresOf(results[i]), decltype(featuresOf(results[i])){}) << i;
+  }
+  EXPECT_EQ(results[4].hasFeatures, 1);  // one second is enough
+  EXPECT_EQ(results[5].hasFeatures, 1);
+  EXPECT_EQ(secondsOf(results[5]), 20);
+  EXPECT_STREQ(results[5].md5, results[6].md5);
+  EXPECT_EQ(std::string(results[5].md5), hashOf(audioFile("tone1k_20s.wav")));
+  EXPECT_EQ(featuresOf(results[5]), featuresOf(results[6]));
+  EXPECT_EQ(results[6].hasFeatures, 1);
+  const Report& last = recorder.reports.back();
+  EXPECT_EQ(last.skipped, 2);
+  EXPECT_EQ(last.analysed, 5);
 }
 
 TEST_F(Pipeline, CancelAtTheFirstReportTouchesNoRecord) {

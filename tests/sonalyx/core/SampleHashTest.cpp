@@ -14,8 +14,8 @@ namespace {
 
 constexpr char kMessage[] = "The argument nBytes exceeds the file size\n";
 
-std::string hashOf(const std::string& utf8Path) {
-  const std::u16string path = zarvell::utf8ToUtf16(utf8Path);
+std::string hashOf(const std::string& file) {
+  const std::u16string path = zarvell::pathToUtf16(file);
   return sampleHash(path.c_str());
 }
 
@@ -99,9 +99,18 @@ TEST(SampleHash, NoHashWithoutAKnownKindOrAReadableFile) {
   EXPECT_EQ(hashOf(dir.file("folder.mp3")), "");
   EXPECT_EQ(sampleHash(nullptr), "");
   EXPECT_EQ(sampleHash(u""), "");
-  // An empty file opens: it gets the digest of no bytes.
-  std::ofstream(dir.file("empty.mp3")).close();
-  EXPECT_EQ(hashOf(dir.file("empty.mp3")), "d41d8cd98f00b204e9800998ecf8427e");
+}
+
+// Empty files have nothing to tell them apart: none gets a hash (the digest of no bytes,
+// d41d8cd9..., would give all of them one identity), whatever its kind. One byte is enough.
+TEST(SampleHash, EmptyFilesHaveNoHash) {
+  TempDir dir;
+  for (const char* name : {"empty.mp3", "other.mp3", "empty.wav", "empty.m4a", "empty.wma"}) {
+    std::ofstream(dir.file(name)).close();
+    EXPECT_EQ(hashOf(dir.file(name)), "") << name;
+  }
+  std::ofstream(dir.file("one.mp3"), std::ios::binary) << 'x';
+  EXPECT_EQ(hashOf(dir.file("one.mp3")), ddMd5(dir.file("one.mp3"), 0, 1));
 }
 
 TEST(SampleHash, NonAsciiPathIsOpenedThroughUtf8) {
@@ -109,6 +118,19 @@ TEST(SampleHash, NonAsciiPathIsOpenedThroughUtf8) {
   const std::string name = "Mot\xc3\xb6rhead \xe2\x80\x93 \xe6\x97\xa5.wav";
   fs::copy_file(dataFile("whole_10000.wav"), dir.path() / name);
   EXPECT_EQ(hashOf(dir.file(name)), "804ef51581ee4bcbd57c77fec5c12ace");
+}
+
+// A name that is not valid UTF-8 reaches the file system byte for byte across the UTF-16
+// path: the file is hashed like the same bytes under any other name.
+TEST(SampleHash, NonUtf8NameIsOpenedByItsOwnBytes) {
+  TempDir dir;
+  for (const char* name : {"caf\xe9.wav", "\xff\xfe \x80.wav", "cut \xe2\x80.wav"}) {
+    fs::copy_file(dataFile("whole_10000.wav"), dir.path() / name);
+    EXPECT_EQ(hashOf(dir.file(name)), "804ef51581ee4bcbd57c77fec5c12ace") << name;
+  }
+  // The Windows-1252 reading of the same name is another file, which does not exist.
+  const std::u16string text = zarvell::utf8ToUtf16(dir.file("caf\xe9.wav"));
+  EXPECT_EQ(sampleHash(text.c_str()), "");
 }
 
 // Encoded fixtures: the same rules on real files, digests cut with dd at test time.

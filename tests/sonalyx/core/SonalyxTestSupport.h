@@ -144,7 +144,7 @@ class TestProgramFolder {
 class SongList {
  public:
   void add(const std::string& utf8Path) {
-    paths_.push_back(zarvell::utf8ToUtf16(utf8Path));
+    paths_.push_back(zarvell::pathToUtf16(utf8Path));
     hasPath_.push_back(true);
   }
   void addNullPath() {

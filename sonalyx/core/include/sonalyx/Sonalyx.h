@@ -3,8 +3,8 @@
  * The engine loads "Sonalyx" by name, resolves Init, GetFeatures and Destroy, creates one
  * analysis context per extraction run, hands it every song of the run in one GetFeatures
  * call and destroys the context afterwards. This header holds everything both sides see:
- * the packed records, the callback and entry-point types, flags and status codes. It is
- * usable from C and C++.
+ * the packed records (FESyncItem in its own header, which the engine's interface shares),
+ * the callback and entry-point types, flags and status codes. It is usable from C and C++.
  *
  * Records are packed (no padding), little-endian, fields in a fixed order. Pointer fields
  * have the native width; the static assertions below pin every offset in terms of
@@ -16,6 +16,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "sonalyx/FESyncItem.h"
 #include "zarvell/status.h"
 
 #ifdef __cplusplus
@@ -46,43 +47,6 @@ extern "C" {
 #define SONALYX_DESTROY_NAME "Destroy"
 
 #pragma pack(push, 1)
-
-#ifndef ZARVELL_FESYNCITEM_DEFINED
-#define ZARVELL_FESYNCITEM_DEFINED
-/* One library entry, carried from the import into the analysis and community packets.
- * The text pointers own zero-terminated UTF-16 texts (null: no value). The engine creates
- * the records zero-filled and fills them; Sonalyx reads every field and writes only
- * `sent`. The comment after each field names its community packet attribute. */
-typedef struct FESyncItem {
-  uint8_t valid;               /* 1 once the engine filled the record; 0 in Sonalyx's copies */
-  const char16_t* path;        /* full path of the song file ("fn": name and extension) */
-  const char16_t* name;        /* song name ("nm") */
-  const char16_t* artist;      /* "ar" */
-  const char16_t* album;       /* "al" */
-  const char16_t* textCp;      /* "cp" */
-  const char16_t* textCt;      /* "ct" */
-  const char16_t* textCd;      /* "cd" */
-  const char16_t* textLg;      /* "lg" */
-  const char16_t* genre;       /* "gr" */
-  const char16_t* textIk;      /* "ik" */
-  const char16_t* textMo;      /* "mo" */
-  const char16_t* textPd;      /* "pd" */
-  const char16_t* textPr;      /* "pr" */
-  const char16_t* textPb;      /* "pb" */
-  const char16_t* textSt;      /* "st" */
-  const char16_t* textWt;      /* "wt" */
-  int32_t duration;            /* seconds ("dr") */
-  int32_t playCount;           /* not used by Sonalyx */
-  int32_t intYr;               /* "yr" */
-  int32_t year;                /* "yp" */
-  int32_t reserved;            /* not used by Sonalyx */
-  int32_t intBm;               /* "bm" */
-  int32_t intId;               /* "id" */
-  int32_t intTn;               /* "tn" */
-  int32_t sendMetadata;        /* non-zero: send the metadata even without features */
-  int32_t sent;                /* set to 1 by Sonalyx once the song went into a packet */
-} FESyncItem;
-#endif /* ZARVELL_FESYNCITEM_DEFINED */
 
 /* One song's answer, caller-allocated, same index as the song. */
 typedef struct FeatureResult {
@@ -129,34 +93,6 @@ typedef int32_t (*SonalyxGetFeaturesFn)(void* handle, FESyncItem* items, int32_t
 typedef int32_t (*SonalyxDestroyFn)(void* handle);
 
 #define SONALYX_PTR ((size_t)sizeof(void*))
-SONALYX_STATIC_ASSERT(sizeof(FESyncItem) == 1 + 16 * SONALYX_PTR + 10 * 4, "FESyncItem size");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, path) == 1, "FESyncItem.path");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, name) == 1 + 1 * SONALYX_PTR, "FESyncItem.name");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, artist) == 1 + 2 * SONALYX_PTR, "FESyncItem.artist");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, album) == 1 + 3 * SONALYX_PTR, "FESyncItem.album");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, textCp) == 1 + 4 * SONALYX_PTR, "FESyncItem.textCp");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, textCt) == 1 + 5 * SONALYX_PTR, "FESyncItem.textCt");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, textCd) == 1 + 6 * SONALYX_PTR, "FESyncItem.textCd");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, textLg) == 1 + 7 * SONALYX_PTR, "FESyncItem.textLg");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, genre) == 1 + 8 * SONALYX_PTR, "FESyncItem.genre");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, textIk) == 1 + 9 * SONALYX_PTR, "FESyncItem.textIk");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, textMo) == 1 + 10 * SONALYX_PTR, "FESyncItem.textMo");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, textPd) == 1 + 11 * SONALYX_PTR, "FESyncItem.textPd");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, textPr) == 1 + 12 * SONALYX_PTR, "FESyncItem.textPr");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, textPb) == 1 + 13 * SONALYX_PTR, "FESyncItem.textPb");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, textSt) == 1 + 14 * SONALYX_PTR, "FESyncItem.textSt");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, textWt) == 1 + 15 * SONALYX_PTR, "FESyncItem.textWt");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, duration) == 1 + 16 * SONALYX_PTR, "FESyncItem.duration");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, playCount) == 5 + 16 * SONALYX_PTR, "FESyncItem.playCount");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, intYr) == 9 + 16 * SONALYX_PTR, "FESyncItem.intYr");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, year) == 13 + 16 * SONALYX_PTR, "FESyncItem.year");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, reserved) == 17 + 16 * SONALYX_PTR, "FESyncItem.reserved");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, intBm) == 21 + 16 * SONALYX_PTR, "FESyncItem.intBm");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, intId) == 25 + 16 * SONALYX_PTR, "FESyncItem.intId");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, intTn) == 29 + 16 * SONALYX_PTR, "FESyncItem.intTn");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, sendMetadata) == 33 + 16 * SONALYX_PTR, "FESyncItem.sendMetadata");
-SONALYX_STATIC_ASSERT(offsetof(FESyncItem, sent) == 37 + 16 * SONALYX_PTR, "FESyncItem.sent");
-
 SONALYX_STATIC_ASSERT(sizeof(FeatureResult) == 327, "FeatureResult size");
 SONALYX_STATIC_ASSERT(offsetof(FeatureResult, features) == 0, "FeatureResult.features");
 SONALYX_STATIC_ASSERT(offsetof(FeatureResult, md5) == 288, "FeatureResult.md5");
