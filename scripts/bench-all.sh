@@ -21,7 +21,8 @@
 #   bench-features.sh  Google Benchmark console lines "BM_ReadStoreWithValues..._median T ms"
 #                      and "BM_ReadBytesOnce..._median T ms" (ratio computed here)
 #   bench-engine.sh    its JSON file (--benchmark_out): BM_CreatePalette, BM_PlayLoop,
-#                      BM_PickNextNodeAfterPlay, BM_Play, BM_Memory counters
+#                      BM_PickNextNodeAfterPlay, BM_HotlistFullRebuild, BM_Play,
+#                      BM_Memory counters
 #   bench-sonalyx.sh   "per song, mean ms: a A  b B  c C  d D  e E  peer P"
 #   bench-bextract.sh  Google Benchmark console line "BM_BextractRaw_median T ms C ms"
 set -euo pipefail
@@ -126,6 +127,7 @@ run_engine() {
   v=$(counter BM_PlayLoop pick_cpu_max_ms); [ -n "$v" ] && row "pickNextNode in the play loop, max CPU (ms)" "$v" - "<= 20 ms" ms
   v=$(counter BM_PickNextNodeAfterPlay p99_ms); [ -n "$v" ] && row "pickNextNode after a random play, p99 (ms)" "$v" - "<= 5 ms" ms
   v=$(counter BM_PickNextNodeAfterPlay max_ms); [ -n "$v" ] && row "pickNextNode after a random play, max (ms)" "$v" - "<= 20 ms" ms
+  v=$(counter BM_HotlistFullRebuild max_ms); [ -n "$v" ] && row "hotlist rebuilt over every node, max (ms)" "$v" - "-" ms
   v=$(counter BM_Play median_ms); [ -n "$v" ] && row "play (onPlay + boost), median (ms)" "$v" - "< 5 ms" ms
   v=$(counter BM_Memory resident_MB); [ -n "$v" ] && row "resident memory, 100k-song network (MB)" "$v" - "< 150 MB" MB
   [ -n "$(counter BM_CreatePalette cpu_median_ms)" ] || missing engine "$json"

@@ -42,6 +42,9 @@ struct Network {
     engine = std::make_unique<qorn::qornManager>("", "", nullptr);
     engine->clock().set(kStartTime);
     netgen::generate(*engine, options);
+    // As the application after a load: the views read the hotlist (BM_HotlistFullRebuild
+    // times this first rebuild over every node).
+    engine->getHotlist();
     const long after = netgen::residentBytes();
     residentMb = after / 1048576.0;
     networkMb = (after - before) / 1048576.0;
@@ -140,6 +143,7 @@ void BM_Play(benchmark::State& state) {
     });
   }
   t.report(state);
+  n.engine->getHotlist();  // the views read it after every play; the next pick starts fresh
 }
 BENCHMARK(BM_Play)->Iterations(400)->Unit(benchmark::kMillisecond);
 
@@ -187,6 +191,23 @@ void BM_PlayLoop(benchmark::State& state) {
   state.counters["pick_hash"] = hash.value();
 }
 BENCHMARK(BM_PlayLoop)->Iterations(cycles())->Unit(benchmark::kMicrosecond);
+
+// The hotlist rebuilt over every node of the network, as after a load or a change of the
+// view style (every node becomes a candidate).
+void BM_HotlistFullRebuild(benchmark::State& state) {
+  Network& n = net();
+  Timings t;
+  int style = 1;
+  for (auto _ : state) {
+    n.engine->setViewStyle(style);
+    t.time([&] { benchmark::DoNotOptimize(n.engine->getHotlist().size()); });
+    style = style == 1 ? 7 : 1;
+  }
+  n.engine->setViewStyle(7);
+  n.engine->getHotlist();
+  t.report(state);
+}
+BENCHMARK(BM_HotlistFullRebuild)->Iterations(20)->Unit(benchmark::kMillisecond);
 
 // The next song from an unchanged hotlist.
 void BM_PickNextNode(benchmark::State& state) {
