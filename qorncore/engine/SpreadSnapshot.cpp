@@ -7,13 +7,30 @@ namespace {
 
 // The strength PlexEngine::decayLink would store for the link at `step`, computed on a copy
 // (the same operations in the same order). False when the link cannot be copied.
-bool decayedStrength(const Asc& link, int32_t step, float& out) {
+// Most links of a network share their last step, so the factor for the last distance is
+// kept.
+class DecayFactor {
+ public:
+  qornfloat of(int32_t d) {
+    if (d != d_) {
+      d_ = d;
+      factor_ = qornfloat(kLinkDecayFactor).pow(d);
+    }
+    return factor_;
+  }
+
+ private:
+  int32_t d_ = -1;
+  qornfloat factor_;
+};
+
+bool decayedStrength(const Asc& link, int32_t step, DecayFactor& factor, float& out) {
   const int32_t d = step - link.lastvisited;
   if (d < 0 || link.strength.isUndefined()) return false;
   Asc copy = link;
   const qornfloat floor(kMinLinkStrength);
   if (d > 0) {
-    qornfloat decayed = copy.strength * qornfloat(kLinkDecayFactor).pow(d);
+    qornfloat decayed = copy.strength * factor.of(d);
     if (decayed < floor) decayed = floor;
     AscHolder::setStrength(copy, decayed);
   } else if (copy.strength < floor) {
@@ -50,6 +67,7 @@ SpreadSnapshot::SpreadSnapshot(PlexEngine& engine) : engine_(engine) {
   for (std::size_t i = 0; i < n; ++i) song_[i] = nodes_[i]->getType() == kSong;
   first_.resize(n + 1);
   edges_.reserve(2 * links.size());
+  DecayFactor factor;
   for (std::size_t i = 0; i < n; ++i) {
     first_[i] = static_cast<uint32_t>(edges_.size());
     links.forEachLinkWithId(nodes_[i]->id, [&](const Asc* link, int32_t other) {
@@ -63,14 +81,14 @@ SpreadSnapshot::SpreadSnapshot(PlexEngine& engine) : engine_(engine) {
         // Met before from the other end: take the strength computed there.
         const Edge* b = edges_.data() + first_[static_cast<std::size_t>(to)];
         const Edge* e = edges_.data() + first_[static_cast<std::size_t>(to) + 1];
-        const Edge* m = std::lower_bound(
-            b, e, static_cast<int32_t>(i), [](const Edge& x, int32_t v) { return x.to < v; });
+        const Edge* m = std::lower_bound(b, e, static_cast<int32_t>(i),
+                                         [](const Edge& x, int32_t v) { return x.to < v; });
         if (m != e && m->to == static_cast<int32_t>(i)) {
           edges_.push_back(Edge{to, m->strength});
           return;
         }
       }
-      if (!decayedStrength(*link, step, strength)) canPropagate_ = false;
+      if (!decayedStrength(*link, step, factor, strength)) canPropagate_ = false;
       edges_.push_back(Edge{to, strength});
     });
   }
@@ -140,13 +158,22 @@ void SpreadSnapshot::propagate(const std::vector<ExcitationItem>& items) {
 }
 
 void SpreadSnapshot::applyDecay() {
+  // What decayLink would store: the copied strength and the current step (a snapshot that
+  // can propagate has no link ahead of the step, so the step does not move).
   AscHolder& links = engine_.links();
   const bool meta = engine_.getPropagateToMeta();
-  for (std::size_t i = 0; i < nodes_.size(); ++i)
-    if (spread_[i])
-      links.forEachLink(nodes_[i]->id, [&](Asc* link) {
-        if (meta || link->songToSong()) engine_.decayLink(*link);
-      });
+  const int32_t step = engine_.step();
+  for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    if (!spread_[i]) continue;
+    const Edge* e = edges_.data() + first_[i];
+    links.forEachLinkWithId(nodes_[i]->id, [&](Asc* link, int32_t) {
+      if (meta || (song_[i] && song_[static_cast<std::size_t>(e->to)])) {
+        link->strength = qornfloat(e->strength);
+        link->lastvisited = step;
+      }
+      ++e;
+    });
+  }
 }
 
 }  // namespace qorn
