@@ -72,7 +72,7 @@ load_start=$(cut -d' ' -f1-3 /proc/loadavg)
 # row MEASURE FIGURE REFERENCE TARGET UNIT: the ratio is figure / reference ("-" without).
 row() {
   local ratio="-"
-  if [ "$3" != "-" ]; then ratio=$(awk -v f="$2" -v r="$3" 'BEGIN { printf "%.3f", r > 0 ? f / r : 0 }'); fi
+  if [ "$3" != "-" ]; then ratio=$(awk -v f="$2" -v r="$3" 'BEGIN { printf "%.3f", (r > 0 ? f / r : 0) }'); fi
   echo "$1|$2|$3|$ratio|$4|$5" >>"$rows"
 }
 # The first number after a line starting with PREFIX in FILE (after its prefix).
