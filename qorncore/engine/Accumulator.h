@@ -21,7 +21,14 @@ class Accumulator {
   using Entry = std::pair<Key*, qornfloat>;
 
   // Adds amount to the key's sum (a new key starts at 0).
-  void add(Key* key, qornfloat amount) { entries_[slotFor(key)].second += amount; }
+  void add(Key* key, qornfloat amount) {
+    qornfloat& sum = entries_[slotFor(key)].second;
+    // The plain float sum inline; an undefined operand takes qornfloat's warning path.
+    if (!sum.isUndefined() && !amount.isUndefined())
+      sum = qornfloat(sum.value() + amount.value());
+    else
+      sum += amount;
+  }
   // The key's sum; throws std::out_of_range for a key never added.
   qornfloat at(Key* key) const {
     const long i = indexOf(key);

@@ -7,8 +7,8 @@
 // whenever nodes leave the network. Single-threaded.
 #pragma once
 
+#include <cstdint>
 #include <functional>
-#include <unordered_set>
 #include <vector>
 
 #include "EngineConstants.h"
@@ -42,11 +42,35 @@ class ActivationHolder {
   void markDirty() { dirty_ = true; }
 
  private:
+  // The candidates without duplicates: an open-addressing table over a dense vector.
+  // clear() keeps the storage, so a play (thousands of touched nodes) and the rebuild
+  // after it allocate nothing once the set has grown.
+  class CandidateSet {
+   public:
+    void insert(Node* node);
+    std::size_t size() const { return nodes_.size(); }
+    std::vector<Node*>::const_iterator begin() const { return nodes_.begin(); }
+    std::vector<Node*>::const_iterator end() const { return nodes_.end(); }
+    void clear();
+
+   private:
+    void grow();
+    std::vector<Node*> table_;  // null: empty slot
+    std::vector<Node*> nodes_;  // in insertion order
+    std::vector<uint32_t> slots_;
+  };
+
   void rebuild(const NodeHolder& holder, const Decay& decay);
 
   bool dirty_ = true;
-  std::unordered_set<Node*> candidates_;
-  Node* lowest_ = nullptr;  // last node of the sorted index at the last rebuild
+  CandidateSet candidates_;
+  struct Ranked {
+    float activation;
+    int32_t id;
+    Node* node;
+  };
+  std::vector<Ranked> sorted_;  // rebuild work space, reused
+  Node* lowest_ = nullptr;      // last node of the sorted index at the last rebuild
   int filter_ = kHotlistAllKinds;
   int size_;
   std::vector<Node*> hotlist_;

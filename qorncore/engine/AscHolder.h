@@ -72,6 +72,13 @@ class AscHolder {
     if (!adj) return;
     for (const Entry& e : *adj) fn(slotPtr(e.slot));
   }
+  // The same with the other end's id: fn(link, other id), without reading the other node.
+  template <typename F>
+  void forEachLinkWithId(int32_t id, F&& fn) const {
+    const std::vector<Entry>* adj = adjacency_.find(id);
+    if (!adj) return;
+    for (const Entry& e : *adj) fn(slotPtr(e.slot), e.other);
+  }
 
   // Stores value and applies the caps: above 0.3 between a song and a song list or an
   // artist it becomes 0.3; above 1.0 it becomes 1.0. True when nothing was capped.

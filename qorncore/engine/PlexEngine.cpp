@@ -76,7 +76,9 @@ int PlexEngine::loadNet(const char*) {
   return 0;
 }
 
-int PlexEngine::saveNet(const char*) { return 0; }
+int PlexEngine::saveNet(const char*) {
+  return 0;
+}
 
 int PlexEngine::addNode(Node* node) {
   if (!node) return 0;
@@ -127,12 +129,49 @@ const std::vector<Node*>& PlexEngine::getHotlist() {
   return hotlist_.hotlist(*holder_, [this](Node* n) { return decayNode(n); });
 }
 
+namespace {
+
+// qornfloat arithmetic with the plain float operations inlined for defined operands (the
+// results are the same; undefined operands take qornfloat's own warning path).
+inline bool defined(qornfloat a, qornfloat b) {
+  return !a.isUndefined() && !b.isUndefined();
+}
+inline qornfloat plus(qornfloat a, qornfloat b) {
+  return defined(a, b) ? qornfloat(a.value() + b.value()) : a + b;
+}
+inline qornfloat times(qornfloat a, qornfloat b) {
+  return defined(a, b) ? qornfloat(a.value() * b.value()) : a * b;
+}
+inline qornfloat over(qornfloat a, qornfloat b) {
+  return defined(a, b) && b.value() != 0.0f ? qornfloat(a.value() / b.value()) : a / b;
+}
+inline bool above(qornfloat a, qornfloat b) {
+  return defined(a, b) ? a.value() > b.value() : a > b;
+}
+
+}  // namespace
+
+// Breadth-first over a FIFO queue. Cost per item: one sum into the node accumulator (and
+// one into the flow accumulator when flows are collected); an item above the threshold
+// also walks its node's links twice (sum of strengths, then the daughters). Links are
+// decayed when first met; an item arriving over a link decayed this very propagation skips
+// the second decay, which would change nothing as long as the step has not moved.
 bool PlexEngine::propagate(const std::vector<ExcitationItem>& items, Propagation& out) {
   queue_.clear();
   for (const ExcitationItem& item : items)
-    queue_.push_back(QueuedItem{item.amount, item.source, item.target, nullptr});
+    queue_.push_back(QueuedItem{item.amount, item.source, item.target ? item.target->id : 0,
+                                item.target, nullptr});
   const qornfloat threshold(kPropagationThreshold);
   const qornfloat factor(kPropagationFactor);
+  const qornfloat floor(kMinLinkStrength);
+  const int32_t startStep = step_;
+  // A link already brought to this step and not below the floor needs no decay.
+  auto decayed = [&](Asc& link) {
+    if (link.lastvisited == step_ && !link.strength.isUndefined() &&
+        !(link.strength.value() < floor.value()))
+      return link.strength;
+    return decayLink(link);
+  };
   std::size_t head = 0;
   try {
     while (head < queue_.size()) {
@@ -145,29 +184,27 @@ bool PlexEngine::propagate(const std::vector<ExcitationItem>& items, Propagation
       if (!propagateToMeta_ && node->getType() != kSong) continue;
       out.nodes.add(node, item.amount);
       if (item.source > 0) {
-        Asc* link = item.via ? item.via : links_->find(item.source, node->id);
+        Asc* link = item.via ? item.via : links_->find(item.source, item.targetId);
         if (link) {
-          decayLink(*link);
-          out.links.add(link, item.amount);
+          if (!item.via || step_ != startStep) decayLink(*link);
+          if (out.collectFlows) out.links.add(link, item.amount);
         }
       }
-      if (!(item.amount > threshold)) continue;
-      const int32_t id = node->id;
-      auto passes = [&](const Asc* link) {
-        const Node* other = link->other(node);
-        if (item.source != 0 && other->id == item.source) return false;
-        return propagateToMeta_ || link->songToSong();
-      };
+      if (!above(item.amount, threshold)) continue;
+      const int32_t id = item.targetId;
+      daughters_.clear();
       qornfloat total(0.0f);
-      links_->forEachLink(id, [&](Asc* link) {
-        if (passes(link)) total += decayLink(*link);
+      links_->forEachLinkWithId(id, [&](Asc* link, int32_t other) {
+        if (item.source != 0 && other == item.source) return;
+        if (!propagateToMeta_ && !link->songToSong()) return;
+        total = plus(total, decayed(*link));
+        daughters_.push_back(Daughter{link, other});
       });
       if (total <= qornfloat(0.0f)) total = qornfloat(1.0f);
-      const qornfloat passed = item.amount * factor;
-      links_->forEachLink(id, [&](Asc* link) {
-        if (!passes(link)) return;
-        queue_.push_back(QueuedItem{passed * (link->strength / total), id, link->other(node), link});
-      });
+      const qornfloat passed = times(item.amount, factor);
+      for (const Daughter& d : daughters_)
+        queue_.push_back(QueuedItem{times(passed, over(d.link->strength, total)), id, d.other,
+                                    d.link->other(node), d.link});
     }
   } catch (...) {
     QORN_LOG(Fatal, kSource, "Exception occured in PlexEngine::propagate");
@@ -200,7 +237,8 @@ qornfloat PlexEngine::normalizeNodeActivation(qornfloat excitation, qornfloat ac
   if (excitation < qornfloat(0.0f)) {
     QORN_LOG(Error, kSource, "received illegal excitation " + excitation.toText());
   } else {
-    const float power = std::pow(kSaturationBase, (excitation / qornfloat(kSaturationScale)).value());
+    const float power =
+        std::pow(kSaturationBase, (excitation / qornfloat(kSaturationScale)).value());
     saturation = qornfloat(1.0f) - qornfloat(power);
   }
   const qornfloat result = activation + (qornfloat(1.0f) - activation) * saturation;
@@ -242,7 +280,8 @@ void PlexEngine::freezeLinks(bool frozen) {
 int PlexEngine::activateKeywords(const std::string& text, std::vector<Node*>& found) {
   std::vector<ExcitationItem> items;
   for (const auto& [node, score] : keywords_->search(text)) {
-    items.push_back(ExcitationItem{qornfloat(kKeywordExcitationFactor) * qornfloat(score), 0, node});
+    items.push_back(
+        ExcitationItem{qornfloat(kKeywordExcitationFactor) * qornfloat(score), 0, node});
     found.push_back(node);
   }
   excite(items);

@@ -39,6 +39,8 @@ struct ExcitationItem {
 struct Propagation {
   Accumulator<Node> nodes;
   Accumulator<Asc> links;
+  // False when only the node sums are wanted (no link flows are collected then).
+  bool collectFlows = true;
   void clear() {
     nodes.clear();
     links.clear();
@@ -145,11 +147,17 @@ class PlexEngine {
   struct QueuedItem {
     qornfloat amount;
     int32_t source;
+    int32_t targetId;  // the target's id, read from the adjacency (not from the node)
     Node* target;
     Asc* via;
   };
-  std::vector<QueuedItem> queue_;  // propagation work space, reused
-  Propagation excited_;            // excite's accumulators, reused
+  struct Daughter {
+    Asc* link;
+    int32_t other;
+  };
+  std::vector<QueuedItem> queue_;    // propagation work space, reused
+  std::vector<Daughter> daughters_;  // one node's passing links, reused
+  Propagation excited_;              // excite's accumulators, reused
 };
 
 }  // namespace qorn

@@ -13,6 +13,15 @@ constexpr const char* kEngineSource = "qorncore/engine/PlexEngine";
 constexpr float kMaxPassOver = 0.98f;
 constexpr int kFallbackSeeds = 5;
 
+// The reached nodes that may be chosen automatically (apb), in ascending id order.
+std::vector<Node*> choosable(const Propagation& reach) {
+  std::vector<Node*> out;
+  for (const auto& [node, excitation] : reach.nodes)
+    if (node->apb) out.push_back(node);
+  std::sort(out.begin(), out.end(), ByNodeId());
+  return out;
+}
+
 }  // namespace
 
 Node* qornManager::pickNextNode(float randomness) {
@@ -48,10 +57,13 @@ Node* qornManager::pickNextNode(float randomness) {
   std::vector<ExcitationItem> seeds;
   for (std::size_t k = 0; k < size && k < static_cast<std::size_t>(kFallbackSeeds); ++k)
     seeds.push_back(ExcitationItem{qornfloat(2.0f), 0, hot[k]});
+  // Only the reached songs that may be chosen are put in id order (the taboo proportion,
+  // which may repair an entry, is asked in that order until one is free).
   Propagation around;
+  around.collectFlows = false;
   if (propagate(seeds, around))
-    for (const auto& [node, excitation] : around.nodesById())
-      if (node->apb && taboo_->proportion(node) == 0) return node;
+    for (Node* node : choosable(around))
+      if (taboo_->proportion(node) == 0) return node;
 
   // Then around its end, giving taboo up where it was reached.
   seeds.clear();
@@ -59,9 +71,9 @@ Node* qornManager::pickNextNode(float randomness) {
     if (hot[k - 1]->apb) seeds.push_back(ExcitationItem{qornfloat(0.5f), 0, hot[k - 1]});
   Node* choice = nullptr;
   Propagation tail;
+  tail.collectFlows = false;
   if (propagate(seeds, tail)) {
-    for (const auto& [node, excitation] : tail.nodesById()) {
-      if (!node->apb) continue;
+    for (Node* node : choosable(tail)) {
       if (taboo_->proportion(node) == 0) choice = node;
       taboo_->remove(node);
       if (!choice && node != hot.front()) choice = node;
@@ -138,11 +150,10 @@ int qornManager::getFlatList(const std::vector<Node*>& nodes, std::vector<Node*>
         const SongNode* song = n->asSong();
         if (!song) continue;
         const auto& people = song->people;
-        const bool credited =
-            std::find(people.artists.begin(), people.artists.end(), node->id) !=
-                people.artists.end() ||
-            std::find(people.composers.begin(), people.composers.end(), node->id) !=
-                people.composers.end();
+        const bool credited = std::find(people.artists.begin(), people.artists.end(), node->id) !=
+                                  people.artists.end() ||
+                              std::find(people.composers.begin(), people.composers.end(),
+                                        node->id) != people.composers.end();
         if (!credited) continue;
         flat.push_back(n);
         if (n->duration > 0) total += n->duration;

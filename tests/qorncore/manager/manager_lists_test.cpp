@@ -237,6 +237,32 @@ TEST_F(PaletteTest, EveryClusterGetsARepresentative) {
   EXPECT_FLOAT_EQ(net.strength(1, 2), 0.25f);
 }
 
+// Links the palette's propagations read are left decayed to the current step, as any
+// propagation leaves them.
+TEST_F(PaletteTest, ReadLinksAreLeftDecayed) {
+  cluster(1);
+  for (int i = 0; i < 10; ++i) engine.advanceStep();
+  engine.createPalette();
+  const qorn::Asc* link = engine.links().find(1, 2);
+  EXPECT_EQ(link->lastvisited, 10);
+  EXPECT_EQ(link->strength.value(),
+            (qorn::qornfloat(0.25f) * qorn::qornfloat(qorn::kLinkDecayFactor).pow(10)).value());
+  EXPECT_EQ(engine.step(), 10);
+}
+
+// A link last decayed at a step ahead of the engine's (as a network file may carry): the
+// propagations meet it and move the step forward, as every propagation does.
+TEST_F(PaletteTest, LinkAheadOfTheStepMovesTheStepForward) {
+  cluster(1);
+  cluster(101);
+  engine.links().find(1, 2)->lastvisited = 50;
+  engine.createPalette();
+  const std::vector<int> palette = ids(engine.palette());
+  EXPECT_TRUE(std::any_of(palette.begin(), palette.end(), [](int id) { return id < 100; }));
+  EXPECT_TRUE(std::any_of(palette.begin(), palette.end(), [](int id) { return id > 100; }));
+  EXPECT_EQ(engine.step(), 50);
+}
+
 TEST_F(PaletteTest, OwnSongsCoverTheirClusterFirst) {
   cluster(1);
   cluster(101);
