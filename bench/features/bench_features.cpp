@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "qorncore/manager/FeatureManager.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/FeatureManager.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 using namespace qorn;
 

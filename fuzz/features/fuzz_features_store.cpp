@@ -9,8 +9,8 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "qorncore/manager/FeatureManager.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/FeatureManager.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 using namespace qorn;
 

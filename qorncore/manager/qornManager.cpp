@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "FeatureManager.h"
-#include "NormaliserTable.h"
+#include "qorncore/manager/features/FeatureManager.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 #include "qornNodeHolder.h"
 #include "qorncore/datatypes/EngineLog.h"
 

@@ -1,11 +1,11 @@
-#include "qorncore/manager/Normaliser.h"
+#include "qorncore/manager/features/Normaliser.h"
 
 #include <cmath>
 #include <iostream>
 #include <map>
 
 #include "qorncore/datatypes/EngineLog.h"
-#include "qorncore/manager/FeatureSet.h"
+#include "qorncore/manager/features/FeatureSet.h"
 
 namespace qorn {
 namespace {

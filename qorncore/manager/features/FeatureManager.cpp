@@ -1,4 +1,4 @@
-#include "qorncore/manager/FeatureManager.h"
+#include "qorncore/manager/features/FeatureManager.h"
 
 #include <algorithm>
 #include <cstring>

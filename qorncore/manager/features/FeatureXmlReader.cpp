@@ -1,12 +1,12 @@
-#include "qorncore/manager/FeatureXmlReader.h"
+#include "qorncore/manager/features/FeatureXmlReader.h"
 
 #include <charconv>
 
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
-#include "qorncore/manager/FeatureManager.h"
-#include "qorncore/manager/NormaliserScramble.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/FeatureManager.h"
+#include "qorncore/manager/features/NormaliserScramble.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 namespace qorn {
 namespace {

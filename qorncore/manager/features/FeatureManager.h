@@ -22,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-#include "qorncore/manager/FeatureSet.h"
+#include "qorncore/manager/features/FeatureSet.h"
 
 namespace qorn {
 

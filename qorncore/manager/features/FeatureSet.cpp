@@ -1,4 +1,4 @@
-#include "qorncore/manager/FeatureSet.h"
+#include "qorncore/manager/features/FeatureSet.h"
 
 #include <charconv>
 #include <cmath>
@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 #include "qorncore/datatypes/EngineLog.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 namespace qorn {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "feature_test_support.h"
 #include "qorncore/datatypes/ErrorReport.h"
-#include "qorncore/manager/FeatureManager.h"
-#include "qorncore/manager/FeatureXmlReader.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/FeatureManager.h"
+#include "qorncore/manager/features/FeatureXmlReader.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 using namespace qorn;
 using namespace featuretest;

@@ -25,7 +25,7 @@
 #include <string_view>
 
 #include "qorncore/datatypes/ExpatParser.h"
-#include "qorncore/manager/FeatureSet.h"
+#include "qorncore/manager/features/FeatureSet.h"
 
 namespace qorn {
 
