@@ -35,14 +35,16 @@ bool windowStartIsValid(const unsigned char* body) {
 // True when the 72 values of a record body are finite numbers: a NaN or an infinity marks
 // a damaged record (nothing the analysis writes), and would poison every comparison.
 bool valuesAreFinite(const unsigned char* body) {
-  const unsigned char* p = body + 10;
-  bool finite = true;
-  for (int i = 0; i < kFeatureCount; ++i, p += 4) {
-    uint32_t bits;
-    std::memcpy(&bits, p, sizeof bits);
-    finite &= (bits & 0x7f800000u) != 0x7f800000u;  // all exponent bits: infinity or NaN
+  // Without branches, four values at a time, so that it vectorises: this runs over every
+  // stored value of a store read with values.
+  const unsigned char* values = body + 10;
+  uint32_t nonFinite = 0;
+  for (int i = 0; i < kFeatureCount; i += 4) {
+    uint32_t bits[4];
+    std::memcpy(bits, values + 4 * i, sizeof bits);
+    for (uint32_t b : bits) nonFinite |= (b & 0x7f800000u) == 0x7f800000u;  // inf or NaN
   }
-  return finite;
+  return nonFinite == 0;
 }
 
 bool valuesAreFinite(const std::vector<float>& values) {
@@ -224,9 +226,10 @@ void FeatureManager::logDamage(bool asError, const std::string& text) {
   }
 }
 
-// Indexes `records` whole records, read a block of about 1 MB at a time into one buffer, so
-// that memory holds the index and nothing of the file. With values, each record body is
-// checked here and its values stay in the mapped store until they are used.
+// Indexes `records` whole records, read a block of about 1 MB at a time into one reused
+// buffer, so that memory holds the index and nothing of the file. With values, each record
+// body is checked here and its values are brought in from the mapped store when used.
+// (Walking the mapping instead costs more in page faults than the copy of a read.)
 int FeatureManager::readRecords(const RegularFile& file, std::size_t records, bool withValues) {
   reserveRecords(records);
   if (withValues && records > 0) {
@@ -240,13 +243,14 @@ int FeatureManager::readRecords(const RegularFile& file, std::size_t records, bo
     }
   }
   const Held goodRecord = mapping_ ? Held::InBytes : Held::NotRead;
-  std::vector<unsigned char> block(std::min(records, kRecordsPerBlock) * kRecordSize);
+  std::vector<unsigned char> buffer(std::min(records, kRecordsPerBlock) * kRecordSize);
   const std::size_t mask = slots_.size() - 1;
   constexpr std::size_t kAhead = 8;  // index slots are fetched this many records early
   for (std::size_t first = 0; first < records;) {
     const std::size_t count = std::min(kRecordsPerBlock, records - first);
-    if (!readAt(file.fd.get(), block.data(), count * kRecordSize,
-                kHeaderSize + static_cast<std::uint64_t>(first) * kRecordSize)) {
+    const std::size_t offset = kHeaderSize + first * kRecordSize;
+    const unsigned char* block = buffer.data();
+    if (!readAt(file.fd.get(), buffer.data(), count * kRecordSize, offset)) {
       // The file went short or failed under us: keep what was read.
       QORN_LOG(Error, kSource,
                "read error in " + storePath_ + " at record " + std::to_string(first));
@@ -255,10 +259,10 @@ int FeatureManager::readRecords(const RegularFile& file, std::size_t records, bo
     for (std::size_t i = 0; i < count; ++i) {
       if (i + kAhead < count) {
         Md5Key next;
-        std::memcpy(next.data(), block.data() + (i + kAhead) * kRecordSize, kMd5Size);
+        std::memcpy(next.data(), block + (i + kAhead) * kRecordSize, kMd5Size);
         __builtin_prefetch(&slots_[static_cast<std::size_t>(hashOf(next)) & mask]);
       }
-      const unsigned char* record = block.data() + i * kRecordSize;
+      const unsigned char* record = block + i * kRecordSize;
       Md5Key key;
       std::memcpy(key.data(), record, kMd5Size);
       Held held = Held::NotRead;
