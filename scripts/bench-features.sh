@@ -36,7 +36,7 @@ full=() after=() single=()
 for run in $(seq 1 "$runs"); do
   "$program" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
     --benchmark_out="$csv" --benchmark_out_format=csv "$@"
-  "$program" --benchmark_filter='^BM_(ReadBytesOnce|ReadStoreWithValues)$' \
+  "$program" --benchmark_filter='^BM_(ReadBytesOnce|ReadStoreWithValues)/' \
     --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
     --benchmark_out="$alone" --benchmark_out_format=csv "$@" >/dev/null
   full+=("$(ratio "$csv" BM_ReadBytesOnce BM_ReadStoreWithValues)")

@@ -17,8 +17,9 @@ namespace {
 
 constexpr const char* kSource = "qorncore/manager/FeatureManager";
 constexpr char kHeader[FeatureManager::kHeaderSize + 1] = "MBFFmbinf1.000";
-// Records read per block: about 1 MB, small enough to stay in cache while it is parsed.
-constexpr std::size_t kRecordsPerBlock = 3178;
+// Records read per block: about 256 kB, small enough to stay in the second-level cache
+// between the read that fills it and the checks that walk it.
+constexpr std::size_t kRecordsPerBlock = 794;
 
 bool headerMatches(const unsigned char* bytes) {
   // The last two characters are not checked.
@@ -101,9 +102,8 @@ void FeatureManager::reserveRecords(std::size_t count) {
   }
 }
 
-void FeatureManager::indexRecord(uint32_t record) {
+void FeatureManager::indexRecord(uint32_t record, uint64_t hash) {
   if (2 * (distinct_ + 1) > slots_.size()) reserveRecords(std::max<std::size_t>(8, distinct_ + 1));
-  const uint64_t hash = hashOf(md5s_[record]);
   IndexSlot& slot = slots_[slotOf(md5s_[record], hash)];
   if (slot.record == 0) ++distinct_;
   slot = IndexSlot{record + 1, static_cast<uint32_t>(hash >> 32)};
@@ -144,13 +144,14 @@ void FeatureManager::reset() {
   readWithValues_ = false;
 }
 
-void FeatureManager::addRecord(const Md5Key& key, Held held, std::unique_ptr<FeatureSet> set) {
+void FeatureManager::addRecord(const Md5Key& key, Held held, std::unique_ptr<FeatureSet> set,
+                               uint64_t hash) {
   const auto index = static_cast<uint32_t>(md5s_.size());
   md5s_.push_back(key);
   held_.push_back(held);
   sets_.push_back(std::move(set));
   extra_.emplace_back();
-  indexRecord(index);  // a later record under the same md5 wins
+  indexRecord(index, hash);  // a later record under the same md5 wins
 }
 
 long FeatureManager::indexOf(std::string_view md5) const {
@@ -217,12 +218,14 @@ int FeatureManager::readFromFile(const std::string& path, bool withValues) {
   return kOk;
 }
 
-void FeatureManager::logDamage(bool asError, const std::string& text) {
+void FeatureManager::noteDamage(std::size_t record, const Md5Key& key, bool badWindowStart) {
   if (++damaged_ > kDamageLinesLogged) return;
-  if (asError) {
-    QORN_LOG(Error, kSource, text);
+  const std::string_view md5(key.data(), kMd5Size);
+  if (badWindowStart) {
+    QORN_LOG(Error, kSource,
+             "mbff parse error for " + std::to_string(record) + " " + std::string(md5));
   } else {
-    QORN_LOG(Warn, kSource, text);
+    QORN_LOG(Warn, kSource, nonFiniteText(record, md5));
   }
 }
 
@@ -230,7 +233,7 @@ void FeatureManager::logDamage(bool asError, const std::string& text) {
 // buffer, so that memory holds the index and nothing of the file. With values, each record
 // body is checked here and its values are brought in from the mapped store when used.
 // (Walking the mapping instead costs more in page faults than the copy of a read.)
-int FeatureManager::readRecords(const RegularFile& file, std::size_t records, bool withValues) {
+void FeatureManager::readRecords(const RegularFile& file, std::size_t records, bool withValues) {
   reserveRecords(records);
   if (withValues && records > 0) {
     mapping_ = FileMapping::map(file.fd.get(), kHeaderSize + records * kRecordSize);
@@ -244,6 +247,8 @@ int FeatureManager::readRecords(const RegularFile& file, std::size_t records, bo
   }
   const Held goodRecord = mapping_ ? Held::InBytes : Held::NotRead;
   std::vector<unsigned char> buffer(std::min(records, kRecordsPerBlock) * kRecordSize);
+  std::vector<Md5Key> keys(std::min(records, kRecordsPerBlock));
+  std::vector<uint64_t> hashes(keys.size());
   const std::size_t mask = slots_.size() - 1;
   constexpr std::size_t kAhead = 8;  // index slots are fetched this many records early
   for (std::size_t first = 0; first < records;) {
@@ -257,30 +262,25 @@ int FeatureManager::readRecords(const RegularFile& file, std::size_t records, bo
       break;
     }
     for (std::size_t i = 0; i < count; ++i) {
-      if (i + kAhead < count) {
-        Md5Key next;
-        std::memcpy(next.data(), block + (i + kAhead) * kRecordSize, kMd5Size);
-        __builtin_prefetch(&slots_[static_cast<std::size_t>(hashOf(next)) & mask]);
-      }
+      std::memcpy(keys[i].data(), block + i * kRecordSize, kMd5Size);
+      hashes[i] = hashOf(keys[i]);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i + kAhead < count) __builtin_prefetch(&slots_[hashes[i + kAhead] & mask]);
       const unsigned char* record = block + i * kRecordSize;
-      Md5Key key;
-      std::memcpy(key.data(), record, kMd5Size);
+      const Md5Key& key = keys[i];
       Held held = Held::NotRead;
       if (withValues) {
-        const std::size_t r = first + i;
         const unsigned char* body = record + kMd5Size;
-        const std::string_view md5(key.data(), kMd5Size);
-        if (!windowStartIsValid(body)) {
-          logDamage(true, "mbff parse error for " + std::to_string(r) + " " + std::string(md5));
-          held = Held::Bad;
-        } else if (!valuesAreFinite(body)) {
-          logDamage(false, nonFiniteText(r, md5));
-          held = Held::Bad;
-        } else {
+        const bool windowStart = windowStartIsValid(body);
+        if (windowStart && valuesAreFinite(body)) {
           held = goodRecord;
+        } else {
+          noteDamage(first + i, key, !windowStart);
+          held = Held::Bad;
         }
       }
-      addRecord(key, held, nullptr);
+      addRecord(key, held, nullptr, hashes[i]);
     }
     first += count;
   }
@@ -289,7 +289,6 @@ int FeatureManager::readRecords(const RegularFile& file, std::size_t records, bo
              "... and " + std::to_string(damaged_ - kDamageLinesLogged) +
                  " more damaged records in " + storePath_);
   }
-  return kOk;
 }
 
 const unsigned char* FeatureManager::recordBytes(std::size_t index) const {
@@ -445,9 +444,8 @@ int FeatureManager::prepareExistingStore() {
   if ((in.size - kHeaderSize) / kRecordSize >= kMaxRecords) {
     // Refused when read: growing it further would help nobody.
     QORN_LOG(Error, kSource,
-             "refusing to append to " + storePath_ + ": it holds " +
-                 std::to_string(in.size) + " bytes, a feature store at most " +
-                 std::to_string(kMaxRecords) + " records");
+             "refusing to append to " + storePath_ + ": it holds " + std::to_string(in.size) +
+                 " bytes, a feature store at most " + std::to_string(kMaxRecords) + " records");
     return kHeaderError;
   }
   const std::uint64_t tail = (in.size - kHeaderSize) % kRecordSize;
@@ -498,8 +496,8 @@ int FeatureManager::openForAppend() {
 int FeatureManager::append(const std::string& md5, const FeatureSet& set) {
   auto key = keyOf(md5);
   // Only raw values belong in the store.
-  if (!key || set.values().size() != static_cast<std::size_t>(kFeatureCount) ||
-      set.normalised() || !valuesAreFinite(set.values())) {
+  if (!key || set.values().size() != static_cast<std::size_t>(kFeatureCount) || set.normalised() ||
+      !valuesAreFinite(set.values())) {
     QORN_LOG(Error, kSource, "refusing to store a malformed feature record for " + md5);
     return kBadRecord;
   }
@@ -523,7 +521,7 @@ int FeatureManager::append(const std::string& md5, const FeatureSet& set) {
   }
   auto copy = std::make_unique<FeatureSet>(set);
   copy->deriveTempo();
-  addRecord(*key, Held::InSet, std::move(copy));
+  addRecord(*key, Held::InSet, std::move(copy), hashOf(*key));
   return kOk;
 }
 

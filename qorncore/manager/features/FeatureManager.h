@@ -133,16 +133,17 @@ class FeatureManager {
   static uint64_t hashOf(const Md5Key& key);
   std::size_t slotOf(const Md5Key& key, uint64_t hash) const;
   void reserveRecords(std::size_t count);
-  void indexRecord(uint32_t record);
+  // Enters a record under its md5, whose hashOf is `hash`.
+  void indexRecord(uint32_t record, uint64_t hash);
   // True for the record that the index gives for its md5 (the last one under it).
   bool isIndexed(std::size_t record) const;
 
   void reset();
-  void addRecord(const Md5Key& key, Held held, std::unique_ptr<FeatureSet> set);
-  int readRecords(const RegularFile& file, std::size_t records, bool withValues);
-  // Logs a damaged record as ERROR or WARN (up to kDamageLinesLogged lines per read) and
-  // counts it.
-  void logDamage(bool asError, const std::string& text);
+  void addRecord(const Md5Key& key, Held held, std::unique_ptr<FeatureSet> set, uint64_t hash);
+  void readRecords(const RegularFile& file, std::size_t records, bool withValues);
+  // Counts a damaged record of the current read and logs it (up to kDamageLinesLogged
+  // lines): ERROR for a window start other than 30.0, WARN for a value that is not finite.
+  void noteDamage(std::size_t record, const Md5Key& key, bool badWindowStart);
   const unsigned char* recordBytes(std::size_t index) const;
   // The record's features as a set (made from the stored bytes when needed), or nullptr.
   const FeatureSet* loadRecord(std::size_t index);
@@ -158,10 +159,10 @@ class FeatureManager {
   std::vector<std::unique_ptr<float[]>> extra_;    // by record index: the normalised cache
   std::vector<IndexSlot> slots_;                   // size a power of two
   std::size_t distinct_ = 0;                       // md5s in the index
-  FileMapping mapping_;             // the store as read with values, when it maps
-  std::size_t mappedRecords_ = 0;   // whole records inside mapping_
-  std::size_t damaged_ = 0;         // damaged records met in the current read
-  std::unique_ptr<std::FILE, FileCloser> out_;  // append stream, opened once
+  FileMapping mapping_;                            // the store as read with values, when it maps
+  std::size_t mappedRecords_ = 0;                  // whole records inside mapping_
+  std::size_t damaged_ = 0;                        // damaged records met in the current read
+  std::unique_ptr<std::FILE, FileCloser> out_;     // append stream, opened once
   bool read_ = false;
   bool readWithValues_ = false;
   std::string xmlVersion_ = "1.0";

@@ -196,9 +196,9 @@ TEST_F(HostileStore, NonFiniteValueMakesARecordDamaged) {
 TEST_F(HostileStore, NonFiniteValuesAreNotAppended) {
   writeFile(path_, storeHeader() + rawRecord(md5For(0), sampleValues(0)));
   FeatureManager m(path_);
-  for (float value : {std::numeric_limits<float>::infinity(),
-                      -std::numeric_limits<float>::infinity(),
-                      std::numeric_limits<float>::quiet_NaN()}) {
+  for (float value :
+       {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+        std::numeric_limits<float>::quiet_NaN()}) {
     std::vector<float> values = sampleValues(1);
     values[10] = value;
     EXPECT_EQ(m.append(md5For(1), FeatureSet(values)), FeatureManager::kBadRecord);
