@@ -30,7 +30,7 @@ targets=(xml store)
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZARVELL_FUZZERS=ON -DZARVELL_TESTS=OFF -DZARVELL_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" $(printf -- "--target fuzz_features_%s " "${targets[@]}") -j2
+cmake --build "$build" --target "${targets[@]/#/fuzz_features_}" -j2
 
 status=0
 for target in "${targets[@]}"; do
