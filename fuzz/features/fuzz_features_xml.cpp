@@ -7,9 +7,9 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "qorncore/manager/FeatureManager.h"
-#include "qorncore/manager/FeatureXmlReader.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/FeatureManager.h"
+#include "qorncore/manager/features/FeatureXmlReader.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 using namespace qorn;
 

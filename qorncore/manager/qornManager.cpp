@@ -4,8 +4,8 @@
 #include <unistd.h>
 #include <algorithm>
 
-#include "FeatureManager.h"
-#include "NormaliserTable.h"
+#include "qorncore/manager/features/FeatureManager.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 #include "qornNodeHolder.h"
 #include "qorncore/datatypes/EngineLog.h"
 

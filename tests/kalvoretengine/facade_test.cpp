@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "qorncore/datatypes/ErrorReport.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 #include "zarvell/paths.h"
 #include "zarvell/status.h"
 

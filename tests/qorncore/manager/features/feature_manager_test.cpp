@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "feature_test_support.h"
-#include "qorncore/manager/FeatureManager.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/FeatureManager.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 using namespace qorn;
 using namespace featuretest;

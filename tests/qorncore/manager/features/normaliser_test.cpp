@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "feature_test_support.h"
-#include "qorncore/manager/Normaliser.h"
-#include "qorncore/manager/NormaliserScramble.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/Normaliser.h"
+#include "qorncore/manager/features/NormaliserScramble.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 using namespace qorn;
 using featuretest::LogCapture;

@@ -11,8 +11,8 @@
 //
 // The reader keeps one "s" flag, set by whichever of "normalisation" and "songs" came
 // last. At the end of each song its set goes to the store unless the store already has
-// features for that md5. Songs with a malformed md5 or an incomplete vector are skipped
-// with a warning. Lookup mode collects only the song of one md5 and stops after it; it
+// features for that md5. Songs with a malformed md5, an incomplete vector or a value that
+// is not a finite number are skipped with a warning. Lookup mode collects only the song of one md5 and stops after it; it
 // changes neither the store nor the table.
 //
 // Single-threaded; nothing here throws except std::bad_alloc (caught by the parser
@@ -25,7 +25,7 @@
 #include <string_view>
 
 #include "qorncore/datatypes/ExpatParser.h"
-#include "qorncore/manager/FeatureSet.h"
+#include "qorncore/manager/features/FeatureSet.h"
 
 namespace qorn {
 

@@ -6,11 +6,19 @@
 // records in append order: 32 md5 characters, the bytes 1 and 0, the floats 30.0 and 60.0,
 // the 72 feature values as floats.
 //
+// Reading keeps no copy of the store: the md5 index is built from the file read a block at
+// a time, and the values of a store read with values stay in a read-only mapping of the
+// file until they are used. Only regular files are opened, never waiting (a FIFO or a
+// folder named as the store is refused with kCannotOpen), and a file larger than a store
+// of kMaxRecords records is refused with kHeaderError.
+//
 // Contract: single-threaded (the engine's thread). Nothing here throws except
 // std::bad_alloc; failures are result codes and log lines (source
 // "qorncore/manager/FeatureManager"). Pointers returned by featureSet() and extraData()
 // are borrowed: valid until the next readFromFile or, for extraData, setExtraData on the
-// same record.
+// same record. While a store read with values is mapped, no other program may cut it
+// short (the engine's single instance owns it; its own appends and repairs only touch
+// bytes past the mapped records).
 #pragma once
 
 #include <cstddef>
@@ -22,7 +30,8 @@
 #include <string_view>
 #include <vector>
 
-#include "qorncore/manager/FeatureSet.h"
+#include "qorncore/manager/features/FeatureSet.h"
+#include "qorncore/manager/features/StoreFile.h"
 
 namespace qorn {
 
@@ -31,12 +40,18 @@ class FeatureManager {
   static constexpr std::size_t kHeaderSize = 14;
   static constexpr std::size_t kMd5Size = 32;
   static constexpr std::size_t kRecordSize = kMd5Size + FeatureSet::kBinaryBodySize;  // 330
+  // The most records a store may hold (1.38 GB): 28 years of music at 3.5 minutes a song,
+  // far beyond any library, so a larger file is damaged or not a store at all.
+  static constexpr std::size_t kMaxRecords = std::size_t{1} << 22;
+  // Damaged records logged one by one in one read; the rest are counted in one line.
+  static constexpr std::size_t kDamageLinesLogged = 100;
 
   // Result codes of readFromFile and append.
   static constexpr int kOk = 0;
   static constexpr int kCannotOpen = 10;   // no path, cannot open, create or write
   static constexpr int kHeaderError = 11;  // the file is not a feature store
-  static constexpr int kBadRecord = 12;    // append: md5 not 32 characters, or not 72 values
+  static constexpr int kBadRecord = 12;    // append: md5 not 32 characters, or not 72
+                                           // finite raw values
 
   // A manager over the store at `storePath` (relative paths resolve against the current
   // directory, which the application makes the data folder). Nothing is read yet.
@@ -48,9 +63,11 @@ class FeatureManager {
   const std::string& storePath() const { return storePath_; }
 
   // Reads the store at `path` (which becomes the manager's store) from scratch: the md5 of
-  // every record, and with `withValues` its features too. Bad records are logged and left
-  // out of the feature sets (they stay in the md5 index); a partial record at the end is
-  // logged and ignored. kOk, kCannotOpen or kHeaderError.
+  // every record, and with `withValues` its features too. Bad records (window start not
+  // 30.0, or a value that is not a finite number) are logged and left out of the feature
+  // sets (they stay in the md5 index); a partial record at the end is logged and ignored.
+  // kOk, kCannotOpen (no path, missing, unreadable, not a regular file) or kHeaderError
+  // (not a store header, or larger than kMaxRecords records).
   virtual int readFromFile(const std::string& path, bool withValues);
   // Reads the manager's own store with values unless it has been read already.
   void ensureRead();
@@ -58,8 +75,9 @@ class FeatureManager {
 
   // Adds one record to the end of the store (creating the store with its header when it
   // does not exist) and keeps the set in memory. A store that ends in a partial record
-  // (an append cut short) is first cut back to its last whole record. kOk, kCannotOpen,
-  // kHeaderError or kBadRecord.
+  // (an append cut short) is first cut back to its last whole record. kOk, kCannotOpen
+  // (also: the store is not a regular file), kHeaderError (also: the store is too large)
+  // or kBadRecord (also: a value that is not a finite number).
   virtual int append(const std::string& md5, const FeatureSet& set);
 
   // Record index of an md5 (the last record under that md5), or -1.
@@ -102,7 +120,7 @@ class FeatureManager {
     void operator()(std::FILE* f) const noexcept;
   };
   // Where a record's features are: not read (indexed without values: random access reads
-  // them), unusable, raw in the bytes read from the store, or in sets_.
+  // them), unusable, raw in the mapped store (checked when it was read), or in sets_.
   enum class Held : uint8_t { NotRead, Bad, InBytes, InSet };
   // One slot of the md5 index (open addressing, at most half full): record number + 1
   // (0: free) and the high half of the md5's hash, so that most probes need no compare.
@@ -115,14 +133,17 @@ class FeatureManager {
   static uint64_t hashOf(const Md5Key& key);
   std::size_t slotOf(const Md5Key& key, uint64_t hash) const;
   void reserveRecords(std::size_t count);
-  void indexRecord(uint32_t record);
+  // Enters a record under its md5, whose hashOf is `hash`.
+  void indexRecord(uint32_t record, uint64_t hash);
   // True for the record that the index gives for its md5 (the last one under it).
   bool isIndexed(std::size_t record) const;
 
   void reset();
-  void addRecord(const Md5Key& key, Held held, std::unique_ptr<FeatureSet> set);
-  int readWithValues(std::FILE* file, const std::string& path);
-  int readIndexOnly(std::FILE* file, const std::string& path);
+  void addRecord(const Md5Key& key, Held held, std::unique_ptr<FeatureSet> set, uint64_t hash);
+  void readRecords(const RegularFile& file, std::size_t records, bool withValues);
+  // Counts a damaged record of the current read and logs it (up to kDamageLinesLogged
+  // lines): ERROR for a window start other than 30.0, WARN for a value that is not finite.
+  void noteDamage(std::size_t record, const Md5Key& key, bool badWindowStart);
   const unsigned char* recordBytes(std::size_t index) const;
   // The record's features as a set (made from the stored bytes when needed), or nullptr.
   const FeatureSet* loadRecord(std::size_t index);
@@ -138,9 +159,10 @@ class FeatureManager {
   std::vector<std::unique_ptr<float[]>> extra_;    // by record index: the normalised cache
   std::vector<IndexSlot> slots_;                   // size a power of two
   std::size_t distinct_ = 0;                       // md5s in the index
-  std::unique_ptr<unsigned char[]> bytes_;         // the store as read with values
-  std::size_t byteCount_ = 0;
-  std::unique_ptr<std::FILE, FileCloser> out_;  // append stream, opened once
+  FileMapping mapping_;                            // the store as read with values, when it maps
+  std::size_t mappedRecords_ = 0;                  // whole records inside mapping_
+  std::size_t damaged_ = 0;                        // damaged records met in the current read
+  std::unique_ptr<std::FILE, FileCloser> out_;     // append stream, opened once
   bool read_ = false;
   bool readWithValues_ = false;
   std::string xmlVersion_ = "1.0";

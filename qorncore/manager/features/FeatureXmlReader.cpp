@@ -1,11 +1,15 @@
-#include "qorncore/manager/FeatureXmlReader.h"
+#include "qorncore/manager/features/FeatureXmlReader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
 #include "qorncore/datatypes/NumberText.h"
-#include "qorncore/manager/FeatureManager.h"
-#include "qorncore/manager/NormaliserScramble.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/FeatureManager.h"
+#include "qorncore/manager/features/NormaliserScramble.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 namespace qorn {
 namespace {
@@ -209,6 +213,13 @@ void FeatureXmlReader::endSong() {
   }
   if (!song_.complete()) {
     QORN_LOG(Warn, kSource, "ignoring incomplete feature set of " + songMd5_);
+    return;
+  }
+  // An infinity (a value such as "inf" or "1e39") is no feature a song can have.
+  if (!std::all_of(song_.values().begin(), song_.values().end(),
+                   [](float v) { return std::isfinite(v); })) {
+    QORN_LOG(Warn, kSource,
+             "ignoring damaged feature set of " + songMd5_ + ": a value is not a finite number");
     return;
   }
   if (store_->featureSet(songMd5_) != nullptr) return;

@@ -1,4 +1,4 @@
-#include "qorncore/manager/Normaliser.h"
+#include "qorncore/manager/features/Normaliser.h"
 
 #include <cmath>
 #include <ostream>
@@ -6,7 +6,7 @@
 
 #include "qorncore/datatypes/EngineConsole.h"
 #include "qorncore/datatypes/EngineLog.h"
-#include "qorncore/manager/FeatureSet.h"
+#include "qorncore/manager/features/FeatureSet.h"
 
 namespace qorn {
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "qorncore/datatypes/EngineLog.h"
-#include "qorncore/manager/FeatureSet.h"
+#include "qorncore/manager/features/FeatureSet.h"
 
 namespace featuretest {
 
@@ -106,7 +106,7 @@ inline std::string rawRecord(const std::string& md5, const std::vector<float>& v
 
 }  // namespace featuretest
 
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 namespace featuretest {
 

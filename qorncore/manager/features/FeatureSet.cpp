@@ -1,4 +1,4 @@
-#include "qorncore/manager/FeatureSet.h"
+#include "qorncore/manager/features/FeatureSet.h"
 
 #include <cmath>
 #include <cstring>
@@ -10,7 +10,7 @@
 #include "qorncore/datatypes/EngineConsole.h"
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/NumberText.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 namespace qorn {
 namespace {

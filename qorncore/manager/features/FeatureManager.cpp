@@ -1,6 +1,10 @@
-#include "qorncore/manager/FeatureManager.h"
+#include "qorncore/manager/features/FeatureManager.h"
+
+#include <fcntl.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -13,12 +17,44 @@ namespace {
 
 constexpr const char* kSource = "qorncore/manager/FeatureManager";
 constexpr char kHeader[FeatureManager::kHeaderSize + 1] = "MBFFmbinf1.000";
-// Records read per block: about 1 MB, small enough to stay in cache while it is parsed.
-constexpr std::size_t kRecordsPerBlock = 3178;
+// Records read per block: about 256 kB, small enough to stay in the second-level cache
+// between the read that fills it and the checks that walk it.
+constexpr std::size_t kRecordsPerBlock = 794;
 
 bool headerMatches(const unsigned char* bytes) {
   // The last two characters are not checked.
   return std::memcmp(bytes, kHeader, 12) == 0;
+}
+
+// The window start of a record body, which must be 30.0 in a good record.
+bool windowStartIsValid(const unsigned char* body) {
+  float first;
+  std::memcpy(&first, body + 2, sizeof first);  // little-endian, as this machine
+  return first == 30.0f;
+}
+
+// True when the 72 values of a record body are finite numbers: a NaN or an infinity marks
+// a damaged record (nothing the analysis writes), and would poison every comparison.
+bool valuesAreFinite(const unsigned char* body) {
+  // Without branches, four values at a time, so that it vectorises: this runs over every
+  // stored value of a store read with values.
+  const unsigned char* values = body + 10;
+  uint32_t nonFinite = 0;
+  for (int i = 0; i < kFeatureCount; i += 4) {
+    uint32_t bits[4];
+    std::memcpy(bits, values + 4 * i, sizeof bits);
+    for (uint32_t b : bits) nonFinite |= (b & 0x7f800000u) == 0x7f800000u;  // inf or NaN
+  }
+  return nonFinite == 0;
+}
+
+bool valuesAreFinite(const std::vector<float>& values) {
+  return std::all_of(values.begin(), values.end(), [](float v) { return std::isfinite(v); });
+}
+
+std::string nonFiniteText(std::size_t record, std::string_view md5) {
+  return "skipping damaged record " + std::to_string(record) + " " + std::string(md5) +
+         ": a feature value is not a finite number";
 }
 
 std::string parentFolder(const std::string& path) {
@@ -66,9 +102,8 @@ void FeatureManager::reserveRecords(std::size_t count) {
   }
 }
 
-void FeatureManager::indexRecord(uint32_t record) {
+void FeatureManager::indexRecord(uint32_t record, uint64_t hash) {
   if (2 * (distinct_ + 1) > slots_.size()) reserveRecords(std::max<std::size_t>(8, distinct_ + 1));
-  const uint64_t hash = hashOf(md5s_[record]);
   IndexSlot& slot = slots_[slotOf(md5s_[record], hash)];
   if (slot.record == 0) ++distinct_;
   slot = IndexSlot{record + 1, static_cast<uint32_t>(hash >> 32)};
@@ -102,19 +137,21 @@ void FeatureManager::reset() {
   extra_.clear();
   slots_.clear();
   distinct_ = 0;
-  bytes_.reset();
-  byteCount_ = 0;
+  mapping_.reset();
+  mappedRecords_ = 0;
+  damaged_ = 0;
   read_ = false;
   readWithValues_ = false;
 }
 
-void FeatureManager::addRecord(const Md5Key& key, Held held, std::unique_ptr<FeatureSet> set) {
+void FeatureManager::addRecord(const Md5Key& key, Held held, std::unique_ptr<FeatureSet> set,
+                               uint64_t hash) {
   const auto index = static_cast<uint32_t>(md5s_.size());
   md5s_.push_back(key);
   held_.push_back(held);
   sets_.push_back(std::move(set));
   extra_.emplace_back();
-  indexRecord(index);  // a later record under the same md5 wins
+  indexRecord(index, hash);  // a later record under the same md5 wins
 }
 
 long FeatureManager::indexOf(std::string_view md5) const {
@@ -147,112 +184,115 @@ int FeatureManager::readFromFile(const std::string& path, bool withValues) {
   read_ = true;
   readWithValues_ = withValues;
   if (path.empty()) return kCannotOpen;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return kCannotOpen;
-  int result = withValues ? readWithValues(file.get(), path) : readIndexOnly(file.get(), path);
-  if (result == kOk) {
-    QORN_LOG(Info, kSource, "parsed " + std::to_string(md5s_.size()) + " feature sets");
+  const RegularFile file = openRegularFile(path, O_RDONLY);
+  if (!file) {
+    // No store yet is the normal first start; anything else is worth a line.
+    if (file.notRegular || file.error != ENOENT) {
+      QORN_LOG(Error, kSource, "can't open " + path + ": " + file.reason());
+    }
+    return kCannotOpen;
   }
-  return result;
-}
-
-namespace {
-
-// An append cut short (a crash while writing) leaves a partial record: the rest of the
-// store is intact, and the next append cuts it off.
-void logPartialRecord(std::size_t bytes, const std::string& path) {
-  QORN_LOG(Warn, kSource,
-           "ignoring partial record of " + std::to_string(bytes) + " bytes at the end of " + path);
-}
-
-}  // namespace
-
-// Reads the whole file with one read and parses the records where they lie.
-int FeatureManager::readWithValues(std::FILE* file, const std::string& path) {
-  std::size_t capacity = kHeaderSize;
-  if (std::fseek(file, 0, SEEK_END) == 0) {
-    const long end = std::ftell(file);
-    if (end > 0) capacity = std::max(capacity, static_cast<std::size_t>(end));
-  }
-  std::rewind(file);
-  auto bytes = std::make_unique_for_overwrite<unsigned char[]>(capacity);
-  std::size_t size = std::fread(bytes.get(), 1, capacity, file);
-  if (std::ferror(file)) QORN_LOG(Error, kSource, "read error in " + path);
-  if (size < kHeaderSize || !headerMatches(bytes.get())) {
+  unsigned char header[kHeaderSize];
+  if (file.size < kHeaderSize || !readAt(file.fd.get(), header, kHeaderSize, 0) ||
+      !headerMatches(header)) {
     QORN_LOG(Error, kSource, " syntax error in header of " + path);
     return kHeaderError;
   }
-  const std::size_t records = (size - kHeaderSize) / kRecordSize;
+  const std::uint64_t records = (file.size - kHeaderSize) / kRecordSize;
+  if (records > kMaxRecords) {
+    QORN_LOG(Error, kSource,
+             "refusing " + path + ": " + std::to_string(file.size) +
+                 " bytes is more than a feature store of " + std::to_string(kMaxRecords) +
+                 " records can hold");
+    return kHeaderError;
+  }
+  readRecords(file, static_cast<std::size_t>(records), withValues);
+  const std::uint64_t tail = (file.size - kHeaderSize) % kRecordSize;
+  if (tail != 0) {
+    // An append cut short (a crash while writing) leaves a partial record: the rest of the
+    // store is intact, and the next append cuts it off.
+    QORN_LOG(Warn, kSource,
+             "ignoring partial record of " + std::to_string(tail) + " bytes at the end of " + path);
+  }
+  QORN_LOG(Info, kSource, "parsed " + std::to_string(md5s_.size()) + " feature sets");
+  return kOk;
+}
+
+void FeatureManager::noteDamage(std::size_t record, const Md5Key& key, bool badWindowStart) {
+  if (++damaged_ > kDamageLinesLogged) return;
+  const std::string_view md5(key.data(), kMd5Size);
+  if (badWindowStart) {
+    QORN_LOG(Error, kSource,
+             "mbff parse error for " + std::to_string(record) + " " + std::string(md5));
+  } else {
+    QORN_LOG(Warn, kSource, nonFiniteText(record, md5));
+  }
+}
+
+// Indexes `records` whole records, read a block of about 1 MB at a time into one reused
+// buffer, so that memory holds the index and nothing of the file. With values, each record
+// body is checked here and its values are brought in from the mapped store when used.
+// (Walking the mapping instead costs more in page faults than the copy of a read.)
+void FeatureManager::readRecords(const RegularFile& file, std::size_t records, bool withValues) {
   reserveRecords(records);
-  const unsigned char* base = bytes.get() + kHeaderSize;
+  if (withValues && records > 0) {
+    mapping_ = FileMapping::map(file.fd.get(), kHeaderSize + records * kRecordSize);
+    if (mapping_) {
+      mappedRecords_ = records;
+    } else {
+      QORN_LOG(Warn, kSource,
+               "can't map " + storePath_ + " (" + std::strerror(errno) +
+                   "): its records are read one by one when used");
+    }
+  }
+  const Held goodRecord = mapping_ ? Held::InBytes : Held::NotRead;
+  std::vector<unsigned char> buffer(std::min(records, kRecordsPerBlock) * kRecordSize);
+  std::vector<Md5Key> keys(std::min(records, kRecordsPerBlock));
+  std::vector<uint64_t> hashes(keys.size());
   const std::size_t mask = slots_.size() - 1;
   constexpr std::size_t kAhead = 8;  // index slots are fetched this many records early
-  for (std::size_t r = 0; r < records; ++r) {
-    if (r + kAhead < records) {
-      Md5Key next;
-      std::memcpy(next.data(), base + (r + kAhead) * kRecordSize, kMd5Size);
-      __builtin_prefetch(&slots_[static_cast<std::size_t>(hashOf(next)) & mask]);
+  for (std::size_t first = 0; first < records;) {
+    const std::size_t count = std::min(kRecordsPerBlock, records - first);
+    const std::size_t offset = kHeaderSize + first * kRecordSize;
+    const unsigned char* block = buffer.data();
+    if (!readAt(file.fd.get(), buffer.data(), count * kRecordSize, offset)) {
+      // The file went short or failed under us: keep what was read.
+      QORN_LOG(Error, kSource,
+               "read error in " + storePath_ + " at record " + std::to_string(first));
+      break;
     }
-    const unsigned char* record = base + r * kRecordSize;
-    Md5Key key;
-    std::memcpy(key.data(), record, kMd5Size);
-    float first;
-    std::memcpy(&first, record + kMd5Size + 2, sizeof first);
-    const bool good = first == 30.0f;
-    if (!good) {
-      QORN_LOG(
-          Error, kSource,
-          "mbff parse error for " + std::to_string(r) + " " + std::string(key.data(), kMd5Size));
+    for (std::size_t i = 0; i < count; ++i) {
+      std::memcpy(keys[i].data(), block + i * kRecordSize, kMd5Size);
+      hashes[i] = hashOf(keys[i]);
     }
-    addRecord(key, good ? Held::InBytes : Held::Bad, nullptr);
-  }
-  if ((size - kHeaderSize) % kRecordSize != 0)
-    logPartialRecord((size - kHeaderSize) % kRecordSize, path);
-  bytes_ = std::move(bytes);
-  byteCount_ = size;
-  return kOk;
-}
-
-// Reads the md5 of every record, a block of about 1 MB at a time.
-int FeatureManager::readIndexOnly(std::FILE* file, const std::string& path) {
-  unsigned char header[kHeaderSize];
-  if (std::fread(header, 1, kHeaderSize, file) != kHeaderSize || !headerMatches(header)) {
-    QORN_LOG(Error, kSource, " syntax error in header of " + path);
-    return kHeaderError;
-  }
-  std::size_t blockSize = kRecordsPerBlock * kRecordSize;
-  if (std::fseek(file, 0, SEEK_END) == 0) {
-    const long end = std::ftell(file);
-    if (end >= static_cast<long>(kHeaderSize)) {
-      const std::size_t records = (static_cast<std::size_t>(end) - kHeaderSize) / kRecordSize;
-      blockSize = std::min(blockSize, (records + 1) * kRecordSize);
-      reserveRecords(records);
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i + kAhead < count) __builtin_prefetch(&slots_[hashes[i + kAhead] & mask]);
+      const unsigned char* record = block + i * kRecordSize;
+      const Md5Key& key = keys[i];
+      Held held = Held::NotRead;
+      if (withValues) {
+        const unsigned char* body = record + kMd5Size;
+        const bool windowStart = windowStartIsValid(body);
+        if (windowStart && valuesAreFinite(body)) {
+          held = goodRecord;
+        } else {
+          noteDamage(first + i, key, !windowStart);
+          held = Held::Bad;
+        }
+      }
+      addRecord(key, held, nullptr, hashes[i]);
     }
+    first += count;
   }
-  if (std::fseek(file, static_cast<long>(kHeaderSize), SEEK_SET) != 0) return kCannotOpen;
-  std::vector<unsigned char> block(blockSize);
-  std::size_t carried = 0;  // bytes of a record cut by the block boundary
-  for (;;) {
-    std::size_t got = std::fread(block.data() + carried, 1, block.size() - carried, file);
-    if (got == 0) break;
-    std::size_t available = carried + got;
-    std::size_t whole = available / kRecordSize;
-    for (std::size_t r = 0; r < whole; ++r) {
-      Md5Key key;
-      std::memcpy(key.data(), block.data() + r * kRecordSize, kMd5Size);
-      addRecord(key, Held::NotRead, nullptr);
-    }
-    carried = available - whole * kRecordSize;
-    if (carried > 0) std::memmove(block.data(), block.data() + whole * kRecordSize, carried);
+  if (damaged_ > kDamageLinesLogged) {
+    QORN_LOG(Warn, kSource,
+             "... and " + std::to_string(damaged_ - kDamageLinesLogged) +
+                 " more damaged records in " + storePath_);
   }
-  if (std::ferror(file)) QORN_LOG(Error, kSource, "read error in " + path);
-  if (carried > 0) logPartialRecord(carried, path);
-  return kOk;
 }
 
 const unsigned char* FeatureManager::recordBytes(std::size_t index) const {
-  const std::size_t offset = kHeaderSize + index * kRecordSize;
-  return bytes_ && offset + kRecordSize <= byteCount_ ? bytes_.get() + offset : nullptr;
+  return index < mappedRecords_ ? mapping_.data() + kHeaderSize + index * kRecordSize : nullptr;
 }
 
 const FeatureSet* FeatureManager::loadRecord(std::size_t index) {
@@ -278,15 +318,14 @@ const FeatureSet* FeatureManager::loadRecord(std::size_t index) {
     case Held::NotRead:
       break;
   }
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(storePath_.c_str(), "rb"));
+  const RegularFile file = openRegularFile(storePath_, O_RDONLY);
   if (!file) {
     QORN_LOG(Error, kSource, "can't open " + storePath_ + " for read");
     return nullptr;
   }
   unsigned char record[kRecordSize];
-  const auto offset = static_cast<long>(kHeaderSize + index * kRecordSize);
-  if (std::fseek(file.get(), offset, SEEK_SET) != 0 ||
-      std::fread(record, 1, kRecordSize, file.get()) != kRecordSize ||
+  if (!readAt(file.fd.get(), record, kRecordSize,
+              kHeaderSize + static_cast<std::uint64_t>(index) * kRecordSize) ||
       std::memcmp(record, md5s_[index].data(), kMd5Size) != 0) {
     QORN_LOG(Error, kSource, "can't read record " + std::to_string(index) + " of " + storePath_);
     return nullptr;
@@ -294,6 +333,11 @@ const FeatureSet* FeatureManager::loadRecord(std::size_t index) {
   auto set = std::make_unique<FeatureSet>();
   if (!set->readBinaryBody(record + kMd5Size, FeatureSet::kBinaryBodySize)) {
     QORN_LOG(Error, kSource, "mbff parse error for " + std::to_string(index) + " " + md5At(index));
+    held_[index] = Held::Bad;
+    return nullptr;
+  }
+  if (!valuesAreFinite(record + kMd5Size)) {
+    QORN_LOG(Warn, kSource, nonFiniteText(index, md5At(index)));
     held_[index] = Held::Bad;
     return nullptr;
   }
@@ -367,41 +411,51 @@ void FeatureManager::clearExtraData() {
 }
 
 int FeatureManager::prepareExistingStore() {
-  std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(storePath_, ec);
-  if (ec) return kCannotOpen;
+  const RegularFile in = openRegularFile(storePath_, O_RDONLY);
+  if (!in) {
+    QORN_LOG(Error, kSource, "can't open " + storePath_ + ": " + in.reason());
+    return kCannotOpen;
+  }
   unsigned char header[kHeaderSize] = {};
-  {
-    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(storePath_.c_str(), "rb"));
-    if (!in) return kCannotOpen;
-    std::size_t got = std::fread(header, 1, kHeaderSize, in.get());
-    if (got < kHeaderSize) {
-      // A store whose creation was cut short holds nothing yet: write its header again.
-      if (std::memcmp(header, kHeader, got) != 0) {
-        QORN_LOG(Error, kSource, " syntax error in header of " + storePath_);
-        return kHeaderError;
-      }
-      QORN_LOG(Warn, kSource, "rewriting the incomplete header of " + storePath_);
-      in.reset();
-      std::unique_ptr<std::FILE, FileCloser> out(std::fopen(storePath_.c_str(), "wb"));
-      if (!out || std::fwrite(kHeader, 1, kHeaderSize, out.get()) != kHeaderSize) {
-        return kCannotOpen;
-      }
-      return kOk;
+  const auto got = static_cast<std::size_t>(std::min<std::uint64_t>(in.size, kHeaderSize));
+  if (!readAt(in.fd.get(), header, got, 0)) {
+    QORN_LOG(Error, kSource, "can't read " + storePath_);
+    return kCannotOpen;
+  }
+  if (got < kHeaderSize) {
+    // A store whose creation was cut short holds nothing yet: write its header again.
+    if (std::memcmp(header, kHeader, got) != 0) {
+      QORN_LOG(Error, kSource, " syntax error in header of " + storePath_);
+      return kHeaderError;
     }
+    QORN_LOG(Warn, kSource, "rewriting the incomplete header of " + storePath_);
+    const RegularFile out = openRegularFile(storePath_, O_WRONLY | O_TRUNC);
+    if (!out || !writeAll(out.fd.get(), kHeader, kHeaderSize)) {
+      QORN_LOG(Error, kSource, "can't write to " + storePath_);
+      return kCannotOpen;
+    }
+    return kOk;
   }
   if (!headerMatches(header)) {
     // Not ours: appending would damage it.
     QORN_LOG(Error, kSource, " syntax error in header of " + storePath_);
     return kHeaderError;
   }
-  const std::uintmax_t tail = (size - kHeaderSize) % kRecordSize;
+  if ((in.size - kHeaderSize) / kRecordSize >= kMaxRecords) {
+    // Refused when read: growing it further would help nobody.
+    QORN_LOG(Error, kSource,
+             "refusing to append to " + storePath_ + ": it holds " + std::to_string(in.size) +
+                 " bytes, a feature store at most " + std::to_string(kMaxRecords) + " records");
+    return kHeaderError;
+  }
+  const std::uint64_t tail = (in.size - kHeaderSize) % kRecordSize;
   if (tail != 0) {
     // Without this cut every record appended from now on would be read misaligned.
     QORN_LOG(Warn, kSource,
              "cutting partial record of " + std::to_string(tail) + " bytes from the end of " +
                  storePath_);
-    std::filesystem::resize_file(storePath_, size - tail, ec);
+    std::error_code ec;
+    std::filesystem::resize_file(storePath_, in.size - tail, ec);
     if (ec) {
       QORN_LOG(Error, kSource, "can't cut " + storePath_ + ": " + ec.message());
       return kCannotOpen;
@@ -414,36 +468,43 @@ int FeatureManager::openForAppend() {
   if (out_) return kOk;
   if (storePath_.empty()) return kCannotOpen;
   std::error_code ec;
+  // A folder, FIFO or device of that name "exists" too, and is refused by the check below.
   if (std::filesystem::exists(storePath_, ec)) {
     int result = prepareExistingStore();
     if (result != kOk) return result;
   } else {
     std::string folder = parentFolder(storePath_);
     if (!folder.empty()) zarvell::makeFolders(folder);
-    std::unique_ptr<std::FILE, FileCloser> created(std::fopen(storePath_.c_str(), "wb"));
-    if (!created || std::fwrite(kHeader, 1, kHeaderSize, created.get()) != kHeaderSize ||
-        std::fflush(created.get()) != 0) {
+    const RegularFile created = openRegularFile(storePath_, O_WRONLY | O_CREAT | O_TRUNC);
+    if (!created || !writeAll(created.fd.get(), kHeader, kHeaderSize)) {
+      QORN_LOG(Error, kSource, "can't open " + storePath_ + ": " + created.reason());
       return kCannotOpen;
     }
     QORN_LOG(Debug, kSource, "created " + storePath_);
   }
-  out_.reset(std::fopen(storePath_.c_str(), "ab"));
-  return out_ ? kOk : kCannotOpen;
+  RegularFile out = openRegularFile(storePath_, O_WRONLY | O_APPEND);
+  std::FILE* stream = out ? ::fdopen(out.fd.get(), "ab") : nullptr;
+  if (stream == nullptr) {
+    QORN_LOG(Error, kSource, "can't open " + storePath_ + ": " + out.reason());
+    return kCannotOpen;
+  }
+  out.fd.release();  // the stream owns it now
+  out_.reset(stream);
+  return kOk;
 }
 
 int FeatureManager::append(const std::string& md5, const FeatureSet& set) {
   auto key = keyOf(md5);
   // Only raw values belong in the store.
-  if (!key || set.values().size() != static_cast<std::size_t>(kFeatureCount) || set.normalised()) {
+  if (!key || set.values().size() != static_cast<std::size_t>(kFeatureCount) || set.normalised() ||
+      !valuesAreFinite(set.values())) {
     QORN_LOG(Error, kSource, "refusing to store a malformed feature record for " + md5);
     return kBadRecord;
   }
   ensureRead();
+  // Failures are logged where they happen, with their reason.
   int result = openForAppend();
-  if (result != kOk) {
-    if (result == kCannotOpen) QORN_LOG(Error, kSource, "can't open " + storePath_);
-    return result;
-  }
+  if (result != kOk) return result;
   std::string record(md5);
   record.reserve(kRecordSize);
   set.writeBinaryBody(record);
@@ -460,7 +521,7 @@ int FeatureManager::append(const std::string& md5, const FeatureSet& set) {
   }
   auto copy = std::make_unique<FeatureSet>(set);
   copy->deriveTempo();
-  addRecord(*key, Held::InSet, std::move(copy));
+  addRecord(*key, Held::InSet, std::move(copy), hashOf(*key));
   return kOk;
 }
 

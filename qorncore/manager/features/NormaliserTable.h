@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "qorncore/manager/FeatureSet.h"
-#include "qorncore/manager/Normaliser.h"
+#include "qorncore/manager/features/FeatureSet.h"
+#include "qorncore/manager/features/Normaliser.h"
 
 namespace qorn {
 

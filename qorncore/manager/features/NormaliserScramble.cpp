@@ -1,8 +1,8 @@
-#include "qorncore/manager/NormaliserScramble.h"
+#include "qorncore/manager/features/NormaliserScramble.h"
 
 #include <set>
 
-#include "qorncore/manager/FeatureSet.h"
+#include "qorncore/manager/features/FeatureSet.h"
 
 namespace qorn {
 namespace {

@@ -9,8 +9,8 @@
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
 #include "qorncore/datatypes/XmlText.h"
-#include "qorncore/manager/FeatureManager.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/FeatureManager.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 namespace qorn {
 namespace {

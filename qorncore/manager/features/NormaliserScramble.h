@@ -23,7 +23,7 @@
 #include <string>
 #include <string_view>
 
-#include "qorncore/manager/Normaliser.h"
+#include "qorncore/manager/features/Normaliser.h"
 
 namespace qorn {
 

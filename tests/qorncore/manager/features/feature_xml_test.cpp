@@ -9,9 +9,9 @@
 
 #include "feature_test_support.h"
 #include "qorncore/datatypes/ErrorReport.h"
-#include "qorncore/manager/FeatureManager.h"
-#include "qorncore/manager/FeatureXmlReader.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/FeatureManager.h"
+#include "qorncore/manager/features/FeatureXmlReader.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 using namespace qorn;
 using namespace featuretest;
@@ -209,6 +209,39 @@ TEST_F(FeatureXml, KnownSongsAreNotStoredTwiceAndBrokenSongsSkipped) {
   EXPECT_EQ(readFile(m->storePath()).size(), 14u + 3 * 330u);
   EXPECT_TRUE(log_.contains("ignoring incomplete feature set of " + md5For(4)));
   EXPECT_TRUE(log_.contains("ignoring song with malformed md5 'xyz'"));
+}
+
+// A value that reads as no finite number makes its song damaged: skipped with a warning,
+// the songs around it stored.
+TEST_F(FeatureXml, NonFiniteValueMakesASongDamaged) {
+  const char* texts[] = {"inf", "-inf", "1e39", "-3.5e40", "infinity"};
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    std::string xml = "<features version=\"1.0\"><songs s=\"1\">\n";
+    for (int song = 0; song < 3; ++song) {
+      xml += " <song md5=\"" + md5For(song) + "\"><segment end=\"end\" tempo=\"-1\">";
+      for (int i = 0; i < kFeatureCount; ++i) {
+        const std::string value = song == 1 && i == 40 ? text : std::to_string(0.5 + i);
+        xml += "<feature name=\"" + std::to_string(i) + "\" val=\"" + value + "\"/>";
+      }
+      xml += "</segment></song>\n";
+    }
+    xml += "</songs></features>\n";
+    const std::string path = dir_.file("nonfinite.xml");
+    writeFile(path, xml);
+    std::filesystem::remove(dir_.file("nonfinite.mbff"));
+    FeatureManager m(dir_.file("nonfinite.mbff"));
+    ASSERT_TRUE(m.loadXml(path));
+    EXPECT_EQ(m.recordCount(), 2u);
+    EXPECT_NE(m.featureSet(md5For(0)), nullptr);
+    EXPECT_EQ(m.featureSet(md5For(1)), nullptr);
+    EXPECT_NE(m.featureSet(md5For(2)), nullptr);
+    EXPECT_TRUE(log_.contains("ignoring damaged feature set of " + md5For(1) +
+                              ": a value is not a finite number"));
+    FeatureManager reread(m.storePath());
+    ASSERT_EQ(reread.readFromFile(m.storePath(), true), FeatureManager::kOk);
+    EXPECT_EQ(reread.featureSetCount(), 2u);
+  }
 }
 
 TEST_F(FeatureXml, NewerVersionIsIgnored) {

@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "feature_test_support.h"
-#include "qorncore/manager/FeatureSet.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/FeatureSet.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 using namespace qorn;
 using featuretest::LogCapture;

@@ -1,9 +1,9 @@
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 
 #include <cstdlib>
 
 #include "qorncore/datatypes/XmlText.h"
-#include "qorncore/manager/NormaliserScramble.h"
+#include "qorncore/manager/features/NormaliserScramble.h"
 #include "zarvell/paths.h"
 
 namespace qorn {
