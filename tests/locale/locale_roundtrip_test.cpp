@@ -24,8 +24,8 @@
 #include "QrPacket.h"
 #include "feature_test_support.h"
 #include "network_file_support.h"
-#include "qorncore/manager/FeatureManager.h"
-#include "qorncore/manager/NormaliserTable.h"
+#include "qorncore/manager/features/FeatureManager.h"
+#include "qorncore/manager/features/NormaliserTable.h"
 #include "zarvell/text.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "qorncore/manager/FeatureSet.h"
+#include "qorncore/manager/features/FeatureSet.h"
 
 namespace {
 
