@@ -90,30 +90,18 @@ char32_t windows1252ToCodePoint(unsigned char byte) {
   return byte;
 }
 
-std::string utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      unit = 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      unit = kReplacement;
-    }
-    appendUtf8(out, unit);
-  }
-  return out;
-}
+namespace {
 
-std::u16string utf8ToUtf16(std::string_view text) {
+// Walks UTF-8 text, appending each valid sequence's code point as UTF-16; a byte that
+// starts no valid sequence is handed to `invalid`, which appends what stands for it.
+template <typename Invalid>
+std::u16string utf8Walk(std::string_view text, Invalid invalid) {
   std::u16string out;
   out.reserve(text.size());
   for (std::size_t pos = 0; pos < text.size();) {
-    std::size_t len = utf8SequenceLength(text, pos);
+    const std::size_t len = utf8SequenceLength(text, pos);
     if (len == 0) {
-      appendUtf16(out, windows1252ToCodePoint(static_cast<unsigned char>(text[pos])));
+      invalid(out, static_cast<unsigned char>(text[pos]));
       ++pos;
     } else {
       appendUtf16(out, decodeAt(text, pos, len));
@@ -123,23 +111,10 @@ std::u16string utf8ToUtf16(std::string_view text) {
   return out;
 }
 
-std::u16string pathToUtf16(std::string_view bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
-  for (std::size_t pos = 0; pos < bytes.size();) {
-    const std::size_t len = utf8SequenceLength(bytes, pos);
-    if (len == 0) {
-      out.push_back(static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(bytes[pos])));
-      ++pos;
-    } else {
-      appendUtf16(out, decodeAt(bytes, pos, len));
-      pos += len;
-    }
-  }
-  return out;
-}
-
-std::string utf16ToPath(std::u16string_view text) {
+// Walks UTF-16 text, appending each code point (surrogate pairs joined) as UTF-8; a lone
+// surrogate is handed to `lone`, which appends what stands for it.
+template <typename Lone>
+std::string utf16Walk(std::u16string_view text, Lone lone) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -148,15 +123,40 @@ std::string utf16ToPath(std::u16string_view text) {
         text[i + 1] <= 0xDFFF) {
       unit = 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
-    } else if (unit >= 0xDC80 && unit <= 0xDCFF) {
-      out.push_back(static_cast<char>(unit - 0xDC00));  // a byte that was not UTF-8
-      continue;
     } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      unit = kReplacement;
+      lone(out, unit);
+      continue;
     }
     appendUtf8(out, unit);
   }
   return out;
+}
+
+}  // namespace
+
+std::string utf16ToUtf8(std::u16string_view text) {
+  return utf16Walk(text, [](std::string& out, char32_t) { appendUtf8(out, kReplacement); });
+}
+
+std::u16string utf8ToUtf16(std::string_view text) {
+  return utf8Walk(text, [](std::u16string& out, unsigned char byte) {
+    appendUtf16(out, windows1252ToCodePoint(byte));
+  });
+}
+
+std::u16string pathToUtf16(std::string_view bytes) {
+  return utf8Walk(bytes, [](std::u16string& out, unsigned char byte) {
+    out.push_back(static_cast<char16_t>(0xDC00 + byte));  // kept for the way back
+  });
+}
+
+std::string utf16ToPath(std::u16string_view text) {
+  return utf16Walk(text, [](std::string& out, char32_t unit) {
+    if (unit >= 0xDC80 && unit <= 0xDCFF)
+      out.push_back(static_cast<char>(unit - 0xDC00));  // a byte that was not UTF-8
+    else
+      appendUtf8(out, kReplacement);
+  });
 }
 
 std::string toDisplayUtf8(std::string_view text) {
