@@ -30,13 +30,6 @@ namespace {
 
 using namespace decodertest;
 
-struct Decoded {
-  int32_t status = 1;
-  int32_t count = -1;
-  int32_t media = -1;
-  std::vector<int16_t> samples;
-};
-
 // Decodes into a buffer of `capacity` samples followed by a guard zone.
 template <typename Call>
 Decoded decodeWith(Call call, const std::string& path, int32_t capacity) {

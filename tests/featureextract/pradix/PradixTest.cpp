@@ -19,13 +19,6 @@ namespace {
 
 using namespace decodertest;
 
-struct Decoded {
-  int32_t status = 1;
-  int32_t count = -1;
-  int32_t media = -1;
-  std::vector<int16_t> samples;
-};
-
 class PradixTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {

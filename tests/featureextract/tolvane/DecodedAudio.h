@@ -23,6 +23,15 @@ constexpr int32_t kCapacity = 661500;
 // Any value a decoder never writes to unused buffer space.
 constexpr int16_t kGuard = 0x5A5A;
 
+// One decoder call's outcome: its status, the samples it wrote (a buffer with a guard zone
+// after the capacity) and the media seconds it reported.
+struct Decoded {
+  int32_t status = 1;
+  int32_t count = -1;
+  int32_t media = -1;
+  std::vector<int16_t> samples;
+};
+
 inline std::string fixture(const std::string& name) {
   return std::string(ZARVELL_TEST_DATA_DIR) + "/audio/" + name;
 }
