@@ -103,24 +103,25 @@ TEST(NetworkFileHostile, SaveOverAFileThatFailedToLoadKeepsItFirst) {
 // When the damaged file cannot be kept (its folder refuses new names), nothing is saved
 // over it: error 5 and the file unchanged.
 TEST(NetworkFileHostile, DamagedFileThatCannotBeKeptIsNotSavedOver) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes into a read-only folder";
   ScratchDir dir;
-  fs::create_directory(dir / "ro");
-  const std::string path = dir / "ro/net.xml";
-  writeFile(path, "<qornnet><nodes><song id=\"1\" name=\"x\"/>\xE9");
-  auto m = makeManager();
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(load(*m, path), 0);
-  ::chmod((dir / "ro").c_str(), 0500);
-  setManagerPresent(true);
-  clearLogOutputText();
-  EXPECT_EQ(save(*m, path), 0);
-  EXPECT_EQ(logOutputText(), "Can't save network file.\r\n");
-  setManagerPresent(false);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("not saving over the damaged"),
-            std::string::npos);
-  ::chmod((dir / "ro").c_str(), 0700);
-  EXPECT_EQ(readFile(path), "<qornnet><nodes><song id=\"1\" name=\"x\"/>\xE9");
+  withoutPrivilege(dir, [&] {
+    fs::create_directory(dir / "ro");
+    const std::string path = dir / "ro/net.xml";
+    writeFile(path, "<qornnet><nodes><song id=\"1\" name=\"x\"/>\xE9");
+    auto m = makeManager();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(load(*m, path), 0);
+    ::chmod((dir / "ro").c_str(), 0500);
+    setManagerPresent(true);
+    clearLogOutputText();
+    EXPECT_EQ(save(*m, path), 0);
+    EXPECT_EQ(logOutputText(), "Can't save network file.\r\n");
+    setManagerPresent(false);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("not saving over the damaged"),
+              std::string::npos);
+    ::chmod((dir / "ro").c_str(), 0700);
+    EXPECT_EQ(readFile(path), "<qornnet><nodes><song id=\"1\" name=\"x\"/>\xE9");
+  });
 }
 
 // An id the engine cannot keep as it is (0 or below, beyond the 32-bit range, or none)

@@ -2,12 +2,17 @@
 // small network holding every kind of node, link, list and setting.
 #pragma once
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -37,6 +42,38 @@ class ScratchDir {
  private:
   fs::path path_;
 };
+
+// Runs `body` where file permissions hold: directly for an ordinary user; for root (who
+// reads and writes past them, as in CI) in a child process that first becomes the
+// unprivileged user 65534 and makes `dir` its own. The child's failures are reported by
+// the child and fail the test through its exit status.
+template <typename Body>
+void withoutPrivilege(const ScratchDir& dir, Body body) {
+  if (::geteuid() != 0) {
+    body();
+    return;
+  }
+  std::cout.flush();
+  std::cerr.flush();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (::chown(dir.path().c_str(), kNobody, kNobody) != 0 || ::chdir(dir.path().c_str()) != 0 ||
+        ::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+        ::setresuid(kNobody, kNobody, kNobody) != 0) {
+      std::fprintf(stderr, "cannot become user %u\n", kNobody);
+      std::_Exit(2);
+    }
+    body();
+    std::cout.flush();
+    std::_Exit(testing::Test::HasFailure() ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "the unprivileged part failed (status " << status << ")";
+}
 
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
