@@ -7,6 +7,8 @@
 #include <cstring>
 #include <utility>
 
+#include "qorncore/datatypes/InputFile.h"
+
 namespace qorn {
 
 XmlAttributes::XmlAttributes(const char* const* pairs) : pairs_(pairs) {
@@ -159,8 +161,8 @@ XmlStatus ExpatParser::parseBuffer(std::size_t size, bool last) {
 
 XmlStatus ExpatParser::parseFile(const std::string& path) {
   if (parser_ == nullptr) return XmlStatus::BufferFailed;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return XmlStatus::OpenFailed;
+  InputFile file;  // regular files only, and never a blocking open (a FIFO)
+  if (!file.open(path)) return XmlStatus::OpenFailed;
   auto p = static_cast<XML_Parser>(parser_);
   XmlStatus result = XmlStatus::Done;
   for (;;) {
@@ -169,16 +171,15 @@ XmlStatus ExpatParser::parseFile(const std::string& path) {
       result = XmlStatus::BufferFailed;
       break;
     }
-    std::size_t got = std::fread(buffer, 1, kChunkSize, file);
-    if (got < kChunkSize && std::ferror(file)) {
+    const long got = file.read(static_cast<char*>(buffer), kChunkSize);
+    if (got < 0) {
       result = XmlStatus::ReadFailed;
       break;
     }
-    bool last = got < kChunkSize;
+    const bool last = got == 0;
     result = finish(XML_ParseBuffer(p, static_cast<int>(got), last ? XML_TRUE : XML_FALSE));
     if (result != XmlStatus::Done || last) break;
   }
-  std::fclose(file);
   return result;
 }
 

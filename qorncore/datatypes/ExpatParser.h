@@ -80,6 +80,8 @@ class ExpatParser {
   bool valid() const { return parser_ != nullptr; }
 
   // Reads the file in chunks of kChunkSize through expat's own buffers and parses it.
+  // OpenFailed when `path` is missing, unreadable or not a regular file: a FIFO or a device
+  // is refused at once, never waited on.
   XmlStatus parseFile(const std::string& path);
 
   // Reading straight into expat's own memory, without a copy: buffer() gives room for

@@ -12,7 +12,7 @@
 #include <ostream>
 
 #include "AscHolder.h"
-#include "InputFile.h"
+#include "qorncore/datatypes/InputFile.h"
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
 #include "qorncore/datatypes/NumberText.h"

@@ -19,7 +19,7 @@
 #include "qorncore/datatypes/EngineConsole.h"
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
-#include "qorncore/engine/InputFile.h"
+#include "qorncore/datatypes/InputFile.h"
 #include "qorncore/engine/NetworkParser.h"
 #include "qorncore/engine/NetworkWriter.h"
 #include "qorncore/engine/SafeFile.h"

@@ -1,6 +1,12 @@
 // The expat wrapper as the feature readers use it: events across chunk boundaries, a
 // deliberate stop, a throwing handler, errors with their position, and the attribute view.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 
 #include <stdexcept>
 #include <string>
@@ -116,6 +122,28 @@ TEST(ExpatParser, FilesInChunksAndMissingFiles) {
   r.events.clear();
   EXPECT_EQ(moved.feed(kDocument.data(), kDocument.size(), true), XmlStatus::Done);
   EXPECT_EQ(r.events.size(), 7u);
+}
+
+// The features XML and normaliser files are read through parseFile: a FIFO or a folder
+// named where such a file belongs is refused at once (a FIFO without a writer would block
+// an ordinary open for ever).
+TEST(ExpatParser, FifoOrFolderIsRefusedAtOnce) {
+  featuretest::TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.file("pipe.xml").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(dir.file("folder.xml").c_str(), 0700), 0);
+  for (const std::string name : {"pipe.xml", "folder.xml"}) {
+    SCOPED_TRACE(name);
+    Recorder r;
+    ExpatParser p(r);
+    auto parsing = std::async(std::launch::async, [&] { return p.parseFile(dir.file(name)); });
+    if (parsing.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+      const int writer = ::open(dir.file(name).c_str(), O_WRONLY | O_NONBLOCK);  // release it
+      if (writer >= 0) ::close(writer);
+      ADD_FAILURE() << "the parse blocked";
+    }
+    EXPECT_EQ(parsing.get(), XmlStatus::OpenFailed);
+    EXPECT_TRUE(r.events.empty());
+  }
 }
 
 TEST(ExpatParser, AttributeView) {

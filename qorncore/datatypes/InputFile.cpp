@@ -1,4 +1,4 @@
-#include "InputFile.h"
+#include "qorncore/datatypes/InputFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
