@@ -22,6 +22,9 @@ namespace qorn {
 namespace {
 
 constexpr const char* kSource = "qorncore/engine/Parser";
+// Bytes read from a file per parse call: a few system calls and parse calls per megabyte
+// rather than a hundred, while the chunk a parse error logs stays readable.
+constexpr std::size_t kReadSize = 64 * 1024;
 
 // The leading number of an attribute value, 0 when there is none; read the same in every
 // process locale (NumberText.h).
@@ -107,11 +110,21 @@ void NetworkParser::reset() {
   pendingTabooId_ = 0;
   pendingTabooTime_ = 0;
   listEntries_ = 0;
+  openKeywords_ = 0;
+}
+
+void NetworkParser::startParse(ExpatParser& parser) {
+  reset();
+  expat_ = &parser;
+  parser.receiveText(false);
 }
 
 // ---- Start tags ---------------------------------------------------------------------------
 
 void NetworkParser::startElement(std::string_view name, const XmlAttributes& attributes) {
+  // Every piece of text a keywords end reads lies inside an open keywords element (text_
+  // restarts at each start tag), so text is wanted exactly while one is open.
+  if (name == "keywords" && openKeywords_++ == 0 && expat_) expat_->receiveText(true);
   if (enter(name, attributes)) readAttributes(attributes);
   text_.clear();
   ++depth_;
@@ -364,7 +377,11 @@ void NetworkParser::readAttributes(const XmlAttributes& attributes) {
 // ---- End tags -----------------------------------------------------------------------------
 
 void NetworkParser::endElement(std::string_view name) {
-  if (name == "keywords") return endKeywords();
+  if (name == "keywords") {
+    endKeywords();
+    if (openKeywords_ > 0 && --openKeywords_ == 0 && expat_) expat_->receiveText(false);
+    return;
+  }
   if (endSimple(name)) return;
   if (name == "people") {
     if (state_ == kSongPeople)
@@ -544,22 +561,21 @@ int NetworkParser::load(const std::string& path) {
 }
 
 int NetworkParser::load(InputFile& file, const std::string& path) {
-  reset();
   ExpatParser parser(*this);
-  expat_ = &parser;
+  startParse(parser);
   XmlStatus status = parser.valid() ? XmlStatus::Done : XmlStatus::BufferFailed;
   std::string_view chunk;
   while (status == XmlStatus::Done) {
     // Read straight into expat's buffer: no copy of the file's bytes.
-    char* into = parser.buffer(ExpatParser::kChunkSize);
+    char* into = parser.buffer(kReadSize);
     if (!into) {
       status = XmlStatus::BufferFailed;
       break;
     }
     std::size_t got = 0;
     long n = 1;
-    while (got < ExpatParser::kChunkSize && n > 0) {
-      n = file.read(into + got, ExpatParser::kChunkSize - got);
+    while (got < kReadSize && n > 0) {
+      n = file.read(into + got, kReadSize - got);
       if (n > 0) got += static_cast<std::size_t>(n);
     }
     if (n < 0) {
@@ -567,7 +583,7 @@ int NetworkParser::load(InputFile& file, const std::string& path) {
       break;
     }
     chunk = std::string_view(into, got);
-    const bool last = got < ExpatParser::kChunkSize;
+    const bool last = got < kReadSize;
     status = parser.parseBuffer(got, last);
     if (last) break;
   }
@@ -578,9 +594,8 @@ int NetworkParser::load(InputFile& file, const std::string& path) {
 }
 
 int NetworkParser::loadText(std::string_view text, const std::string& name) {
-  reset();
   ExpatParser parser(*this);
-  expat_ = &parser;
+  startParse(parser);
   XmlStatus status = parser.valid() ? XmlStatus::Done : XmlStatus::BufferFailed;
   std::size_t at = 0;
   std::string_view chunk;

@@ -121,6 +121,8 @@ class NetworkParser : public XmlHandler {
 
   void startElement(std::string_view name, const XmlAttributes& attributes) override;
   void endElement(std::string_view name) override;
+  // Text is only read inside keywords elements: the parser asks expat for it only while
+  // one is open (see startElement), which spares a callback per line of the file.
   void characterData(std::string_view text) override { text_.append(text); }
 
  private:
@@ -139,6 +141,7 @@ class NetworkParser : public XmlHandler {
              std::string_view chunk);
   void reset();
   unsigned long line() const;  // the line being parsed (0 outside a parse)
+  void startParse(ExpatParser& parser);  // reset() and the text callbacks off
 
   NetworkSink& sink_;
   std::ostream& console_;
@@ -155,8 +158,9 @@ class NetworkParser : public XmlHandler {
   std::string pendingRole_;
   int32_t pendingTabooId_ = 0;
   int32_t pendingTabooTime_ = 0;
-  int listEntries_ = 0;                 // trackentry elements read for the current list
-  const ExpatParser* expat_ = nullptr;  // the running parse
+  int listEntries_ = 0;           // trackentry elements read for the current list
+  int openKeywords_ = 0;          // keywords elements open at this point of the document
+  ExpatParser* expat_ = nullptr;  // the running parse
 };
 
 }  // namespace qorn

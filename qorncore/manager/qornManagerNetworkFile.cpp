@@ -137,6 +137,12 @@ void rebuildIndexes(NodeHolder& holder) {
   std::vector<Node*> all = holder.allNodes();
   std::sort(all.begin() + static_cast<std::ptrdiff_t>(holder.byId().size()), all.end(), ByNodeId());
   auto* indexed = dynamic_cast<qornNodeHolder*>(&holder);
+  if (indexed) {
+    std::size_t located = 0;
+    for (const Node* node : all)
+      if (const SongNode* song = node->asSong(); song && !song->location.empty()) ++located;
+    indexed->reserveLocations(located);
+  }
   for (Node* node : all) {
     const SongNode* song = node->asSong();
     if (!song || song->location.empty()) continue;
