@@ -111,6 +111,7 @@ void NetworkParser::reset() {
   pendingTabooTime_ = 0;
   listEntries_ = 0;
   openKeywords_ = 0;
+  linkPending_ = false;
 }
 
 void NetworkParser::startParse(ExpatParser& parser) {
@@ -122,6 +123,8 @@ void NetworkParser::startParse(ExpatParser& parser) {
 // ---- Start tags ---------------------------------------------------------------------------
 
 void NetworkParser::startElement(std::string_view name, const XmlAttributes& attributes) {
+  // Whatever element comes next, the link read before it is stored first, in file order.
+  if (linkPending_) storePendingLink();
   // Every piece of text a keywords end reads lies inside an open keywords element (text_
   // restarts at each start tag), so text is wanted exactly while one is open.
   if (name == "keywords" && openKeywords_++ == 0 && expat_) expat_->receiveText(true);
@@ -182,7 +185,7 @@ bool NetworkParser::enter(std::string_view name, const XmlAttributes& attributes
     return true;
   }
   if (state_ == kLinks && name == "link") {
-    addLinkFrom(attributes);
+    readLink(attributes);
     state_ = kLink;
     return false;
   }
@@ -280,42 +283,61 @@ void NetworkParser::addNodeFrom(std::string_view name, const XmlAttributes& attr
   currentArtist_ = artist ? artist : currentArtist_;
 }
 
-void NetworkParser::addLinkFrom(const XmlAttributes& attributes) {
-  Asc link;
-  int32_t penalty = 0;
-  float strength = 0.0f;
-  int32_t fromId = 0;
-  int32_t toId = 0;
+void NetworkParser::readLink(const XmlAttributes& attributes) {
+  PendingLink link;
   for (std::size_t i = 0; i < attributes.size(); ++i) {
     const std::string_view key = attributes.name(i);
     const std::string_view value = attributes.value(i);
     if (key == "from") {
-      fromId = toInt(value);
-      link.from = sink_.findNode(fromId);
+      link.fromId = toInt(value);
     } else if (key == "to") {
-      toId = toInt(value);
-      link.to = sink_.findNode(toId);
+      link.toId = toInt(value);
     } else if (key == "strength") {
-      strength = toFiniteFloat(value);
+      link.strength = toFiniteFloat(value);
     } else if (key == "lastvisited") {
       // A step before the first one means nothing; the engine's decay subtracts it from
       // the step counter, which must not overflow.
       link.lastvisited = std::max(0, toInt(value));
     } else if (key == "pc") {
-      penalty = toInt(value);
+      link.penalty = toInt(value);
     }
   }
-  // Stored once both ends are known, so the caps of song-to-list and song-to-artist links
+  sink_.prefetchLinksOf(link.fromId);
+  sink_.prefetchLinksOf(link.toId);
+  pendingLink_ = link;
+  linkPending_ = true;
+}
+
+void NetworkParser::storePendingLink() {
+  linkPending_ = false;
+  const PendingLink& pending = pendingLink_;
+  Asc link;
+  link.from = sink_.findNode(pending.fromId);
+  link.to = sink_.findNode(pending.toId);
+  link.lastvisited = pending.lastvisited;
+  // Capped once both ends are known, so the caps of song-to-list and song-to-artist links
   // hold whatever the attribute order (stored in document order, a strength written before
   // the ends would stay uncapped and change at the next save and load).
   if (link.from && link.to) {
-    link.strength =
-        AscHolder::cappedStrength(qornfloat(strength), sink_.kindOf(fromId), sink_.kindOf(toId));
+    link.strength = AscHolder::cappedStrength(qornfloat(pending.strength),
+                                              sink_.kindOf(pending.fromId),
+                                              sink_.kindOf(pending.toId));
   } else {
-    AscHolder::setStrength(link, qornfloat(strength));
+    AscHolder::setStrength(link, qornfloat(pending.strength));
     console_ << "Illegal assoc created!\n";
   }
-  sink_.addLink(link, fromId, toId, penalty);  // a refused link is simply not stored
+  // A refused link is simply not stored.
+  sink_.addLink(link, pending.fromId, pending.toId, pending.penalty);
+}
+
+XmlStatus NetworkParser::storeLastLink(XmlStatus status) {
+  if (!linkPending_) return status;
+  try {
+    storePendingLink();
+  } catch (...) {
+    return status == XmlStatus::ParseError ? status : XmlStatus::HandlerFailed;
+  }
+  return status;
 }
 
 void NetworkParser::readAttributes(const XmlAttributes& attributes) {
@@ -377,6 +399,7 @@ void NetworkParser::readAttributes(const XmlAttributes& attributes) {
 // ---- End tags -----------------------------------------------------------------------------
 
 void NetworkParser::endElement(std::string_view name) {
+  if (linkPending_ && name != "link") storePendingLink();
   if (name == "keywords") {
     endKeywords();
     if (openKeywords_ > 0 && --openKeywords_ == 0 && expat_) expat_->receiveText(false);
@@ -588,6 +611,7 @@ int NetworkParser::load(InputFile& file, const std::string& path) {
     if (last) break;
   }
   file.close();
+  status = storeLastLink(status);
   const int result = finish(status, parser, path, chunk);
   expat_ = nullptr;
   return result;
@@ -606,6 +630,7 @@ int NetworkParser::loadText(std::string_view text, const std::string& name) {
     status = parser.feed(chunk.data(), chunk.size(), last);
     if (last) break;
   }
+  status = storeLastLink(status);
   const int result = finish(status, parser, name, chunk);
   expat_ = nullptr;
   return result;

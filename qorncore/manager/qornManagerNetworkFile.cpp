@@ -50,6 +50,10 @@ class ManagerSink : public NetworkSink {
       return dense_[id].kind;
     return findNode(id)->getType();
   }
+  void prefetchLinksOf(int32_t id) const override {
+    if (id > 0 && static_cast<std::size_t>(id) < dense_.size()) __builtin_prefetch(&dense_[id]);
+    m_.links().prefetch(id);
+  }
   bool addLink(const Asc& link, int32_t fromId, int32_t toId, int32_t penaltyCounter) override {
     return m_.links().add(link, fromId, toId, penaltyCounter) != nullptr;
   }
