@@ -319,9 +319,8 @@ void NetworkParser::storePendingLink() {
   // hold whatever the attribute order (stored in document order, a strength written before
   // the ends would stay uncapped and change at the next save and load).
   if (link.from && link.to) {
-    link.strength = AscHolder::cappedStrength(qornfloat(pending.strength),
-                                              sink_.kindOf(pending.fromId),
-                                              sink_.kindOf(pending.toId));
+    link.strength = AscHolder::cappedStrength(
+        qornfloat(pending.strength), sink_.kindOf(pending.fromId), sink_.kindOf(pending.toId));
   } else {
     AscHolder::setStrength(link, qornfloat(pending.strength));
     console_ << "Illegal assoc created!\n";

@@ -156,7 +156,7 @@ class NetworkParser : public XmlHandler {
   int finish(XmlStatus status, ExpatParser& parser, const std::string& name,
              std::string_view chunk);
   void reset();
-  unsigned long line() const;  // the line being parsed (0 outside a parse)
+  unsigned long line() const;            // the line being parsed (0 outside a parse)
   void startParse(ExpatParser& parser);  // reset() and the text callbacks off
 
   NetworkSink& sink_;
@@ -174,8 +174,8 @@ class NetworkParser : public XmlHandler {
   std::string pendingRole_;
   int32_t pendingTabooId_ = 0;
   int32_t pendingTabooTime_ = 0;
-  int listEntries_ = 0;           // trackentry elements read for the current list
-  int openKeywords_ = 0;          // keywords elements open at this point of the document
+  int listEntries_ = 0;   // trackentry elements read for the current list
+  int openKeywords_ = 0;  // keywords elements open at this point of the document
   PendingLink pendingLink_;
   bool linkPending_ = false;
   ExpatParser* expat_ = nullptr;  // the running parse
