@@ -114,6 +114,11 @@ bool ExpatParser::reset() {
   return parser_ != nullptr;
 }
 
+void ExpatParser::receiveText(bool on) {
+  if (parser_ == nullptr) return;
+  XML_SetCharacterDataHandler(static_cast<XML_Parser>(parser_), on ? &Callbacks::text : nullptr);
+}
+
 void ExpatParser::stop() {
   if (parser_ == nullptr || stopRequested_) return;
   stopRequested_ = true;

@@ -99,6 +99,11 @@ class ExpatParser {
   void stop();
   bool stopRequested() const { return stopRequested_; }
 
+  // Turns the characterData callbacks on or off (on when the parser is made or reset). A
+  // reader that wants text only inside a few elements skips a call per piece of text
+  // elsewhere. May be called from inside a callback; it applies to the text after it.
+  void receiveText(bool on);
+
   // Makes the parser ready for a new document (same handler and encoding).
   bool reset();
 

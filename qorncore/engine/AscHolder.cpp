@@ -95,6 +95,11 @@ Asc* AscHolder::add(const Asc& asc, int32_t penaltyCounter) {
 Asc* AscHolder::add(const Asc& asc, int32_t fromId, int32_t toId, int32_t penaltyCounter) {
   if (!asc.from || !asc.to || asc.from == asc.to) return nullptr;
   auto [adjFrom, adjTo] = adjacency_.getBoth(fromId, toId);
+  // A node read from a file has a dozen links or more: start its list with room for a
+  // few, not one, so that it is not moved at the second, third and fifth link.
+  constexpr std::size_t kFirstRoom = 8;
+  if (adjFrom.capacity() == 0) adjFrom.reserve(kFirstRoom);
+  if (adjTo.capacity() == 0) adjTo.reserve(kFirstRoom);
   auto at = insertionPoint(adjFrom, toId);
   if (at != adjFrom.end() && at->other == toId) {  // the pair is linked: replace that link
     remove(fromId, toId);

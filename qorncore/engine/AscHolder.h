@@ -54,6 +54,9 @@ class AscHolder {
   // Links arriving in pair order are appended to both adjacencies without a search.
   Asc* add(const Asc& asc, int32_t fromId, int32_t toId, int32_t penaltyCounter);
   Asc* find(int32_t idA, int32_t idB) const;
+  // A hint that links of node `id` are about to be added or looked up: starts fetching its
+  // list's entry into the cache. Nothing changes.
+  void prefetch(int32_t id) const { adjacency_.prefetch(id); }
   // Removes and deletes the link between the two; false when there was none.
   bool remove(int32_t idA, int32_t idB);
 

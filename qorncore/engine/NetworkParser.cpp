@@ -22,6 +22,9 @@ namespace qorn {
 namespace {
 
 constexpr const char* kSource = "qorncore/engine/Parser";
+// Bytes read from a file per parse call: a few system calls and parse calls per megabyte
+// rather than a hundred, while the chunk a parse error logs stays readable.
+constexpr std::size_t kReadSize = 64 * 1024;
 
 // The leading number of an attribute value, 0 when there is none; read the same in every
 // process locale (NumberText.h).
@@ -107,11 +110,24 @@ void NetworkParser::reset() {
   pendingTabooId_ = 0;
   pendingTabooTime_ = 0;
   listEntries_ = 0;
+  openKeywords_ = 0;
+  linkPending_ = false;
+}
+
+void NetworkParser::startParse(ExpatParser& parser) {
+  reset();
+  expat_ = &parser;
+  parser.receiveText(false);
 }
 
 // ---- Start tags ---------------------------------------------------------------------------
 
 void NetworkParser::startElement(std::string_view name, const XmlAttributes& attributes) {
+  // Whatever element comes next, the link read before it is stored first, in file order.
+  if (linkPending_) storePendingLink();
+  // Every piece of text a keywords end reads lies inside an open keywords element (text_
+  // restarts at each start tag), so text is wanted exactly while one is open.
+  if (name == "keywords" && openKeywords_++ == 0 && expat_) expat_->receiveText(true);
   if (enter(name, attributes)) readAttributes(attributes);
   text_.clear();
   ++depth_;
@@ -169,7 +185,7 @@ bool NetworkParser::enter(std::string_view name, const XmlAttributes& attributes
     return true;
   }
   if (state_ == kLinks && name == "link") {
-    addLinkFrom(attributes);
+    readLink(attributes);
     state_ = kLink;
     return false;
   }
@@ -267,42 +283,60 @@ void NetworkParser::addNodeFrom(std::string_view name, const XmlAttributes& attr
   currentArtist_ = artist ? artist : currentArtist_;
 }
 
-void NetworkParser::addLinkFrom(const XmlAttributes& attributes) {
-  Asc link;
-  int32_t penalty = 0;
-  float strength = 0.0f;
-  int32_t fromId = 0;
-  int32_t toId = 0;
+void NetworkParser::readLink(const XmlAttributes& attributes) {
+  PendingLink link;
   for (std::size_t i = 0; i < attributes.size(); ++i) {
     const std::string_view key = attributes.name(i);
     const std::string_view value = attributes.value(i);
     if (key == "from") {
-      fromId = toInt(value);
-      link.from = sink_.findNode(fromId);
+      link.fromId = toInt(value);
     } else if (key == "to") {
-      toId = toInt(value);
-      link.to = sink_.findNode(toId);
+      link.toId = toInt(value);
     } else if (key == "strength") {
-      strength = toFiniteFloat(value);
+      link.strength = toFiniteFloat(value);
     } else if (key == "lastvisited") {
       // A step before the first one means nothing; the engine's decay subtracts it from
       // the step counter, which must not overflow.
       link.lastvisited = std::max(0, toInt(value));
     } else if (key == "pc") {
-      penalty = toInt(value);
+      link.penalty = toInt(value);
     }
   }
-  // Stored once both ends are known, so the caps of song-to-list and song-to-artist links
+  sink_.prefetchLinksOf(link.fromId);
+  sink_.prefetchLinksOf(link.toId);
+  pendingLink_ = link;
+  linkPending_ = true;
+}
+
+void NetworkParser::storePendingLink() {
+  linkPending_ = false;
+  const PendingLink& pending = pendingLink_;
+  Asc link;
+  link.from = sink_.findNode(pending.fromId);
+  link.to = sink_.findNode(pending.toId);
+  link.lastvisited = pending.lastvisited;
+  // Capped once both ends are known, so the caps of song-to-list and song-to-artist links
   // hold whatever the attribute order (stored in document order, a strength written before
   // the ends would stay uncapped and change at the next save and load).
   if (link.from && link.to) {
-    link.strength =
-        AscHolder::cappedStrength(qornfloat(strength), sink_.kindOf(fromId), sink_.kindOf(toId));
+    link.strength = AscHolder::cappedStrength(
+        qornfloat(pending.strength), sink_.kindOf(pending.fromId), sink_.kindOf(pending.toId));
   } else {
-    AscHolder::setStrength(link, qornfloat(strength));
+    AscHolder::setStrength(link, qornfloat(pending.strength));
     console_ << "Illegal assoc created!\n";
   }
-  sink_.addLink(link, fromId, toId, penalty);  // a refused link is simply not stored
+  // A refused link is simply not stored.
+  sink_.addLink(link, pending.fromId, pending.toId, pending.penalty);
+}
+
+XmlStatus NetworkParser::storeLastLink(XmlStatus status) {
+  if (!linkPending_) return status;
+  try {
+    storePendingLink();
+  } catch (...) {
+    return status == XmlStatus::ParseError ? status : XmlStatus::HandlerFailed;
+  }
+  return status;
 }
 
 void NetworkParser::readAttributes(const XmlAttributes& attributes) {
@@ -364,7 +398,12 @@ void NetworkParser::readAttributes(const XmlAttributes& attributes) {
 // ---- End tags -----------------------------------------------------------------------------
 
 void NetworkParser::endElement(std::string_view name) {
-  if (name == "keywords") return endKeywords();
+  if (linkPending_ && name != "link") storePendingLink();
+  if (name == "keywords") {
+    endKeywords();
+    if (openKeywords_ > 0 && --openKeywords_ == 0 && expat_) expat_->receiveText(false);
+    return;
+  }
   if (endSimple(name)) return;
   if (name == "people") {
     if (state_ == kSongPeople)
@@ -544,22 +583,21 @@ int NetworkParser::load(const std::string& path) {
 }
 
 int NetworkParser::load(InputFile& file, const std::string& path) {
-  reset();
   ExpatParser parser(*this);
-  expat_ = &parser;
+  startParse(parser);
   XmlStatus status = parser.valid() ? XmlStatus::Done : XmlStatus::BufferFailed;
   std::string_view chunk;
   while (status == XmlStatus::Done) {
     // Read straight into expat's buffer: no copy of the file's bytes.
-    char* into = parser.buffer(ExpatParser::kChunkSize);
+    char* into = parser.buffer(kReadSize);
     if (!into) {
       status = XmlStatus::BufferFailed;
       break;
     }
     std::size_t got = 0;
     long n = 1;
-    while (got < ExpatParser::kChunkSize && n > 0) {
-      n = file.read(into + got, ExpatParser::kChunkSize - got);
+    while (got < kReadSize && n > 0) {
+      n = file.read(into + got, kReadSize - got);
       if (n > 0) got += static_cast<std::size_t>(n);
     }
     if (n < 0) {
@@ -567,20 +605,20 @@ int NetworkParser::load(InputFile& file, const std::string& path) {
       break;
     }
     chunk = std::string_view(into, got);
-    const bool last = got < ExpatParser::kChunkSize;
+    const bool last = got < kReadSize;
     status = parser.parseBuffer(got, last);
     if (last) break;
   }
   file.close();
+  status = storeLastLink(status);
   const int result = finish(status, parser, path, chunk);
   expat_ = nullptr;
   return result;
 }
 
 int NetworkParser::loadText(std::string_view text, const std::string& name) {
-  reset();
   ExpatParser parser(*this);
-  expat_ = &parser;
+  startParse(parser);
   XmlStatus status = parser.valid() ? XmlStatus::Done : XmlStatus::BufferFailed;
   std::size_t at = 0;
   std::string_view chunk;
@@ -591,6 +629,7 @@ int NetworkParser::loadText(std::string_view text, const std::string& name) {
     status = parser.feed(chunk.data(), chunk.size(), last);
     if (last) break;
   }
+  status = storeLastLink(status);
   const int result = finish(status, parser, name, chunk);
   expat_ = nullptr;
   return result;

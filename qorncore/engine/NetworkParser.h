@@ -42,6 +42,9 @@ class NetworkSink {
   // the same node).
   // fromId and toId are the ends' ids.
   virtual bool addLink(const Asc& link, int32_t fromId, int32_t toId, int32_t penaltyCounter) = 0;
+  // A hint that links of node `id` are about to be added: the sink may fetch what it will
+  // look up for them into the cache. Nothing else changes.
+  virtual void prefetchLinksOf(int32_t /*id*/) const {}
   // Adds the tokens of the text to the keywords of node `id`.
   virtual void addKeywords(int32_t id, const std::string& text) = 0;
   // Appends a song to the history as a played song, without learning.
@@ -121,6 +124,8 @@ class NetworkParser : public XmlHandler {
 
   void startElement(std::string_view name, const XmlAttributes& attributes) override;
   void endElement(std::string_view name) override;
+  // Text is only read inside keywords elements: the parser asks expat for it only while
+  // one is open (see startElement), which spares a callback per line of the file.
   void characterData(std::string_view text) override { text_.append(text); }
 
  private:
@@ -129,7 +134,20 @@ class NetworkParser : public XmlHandler {
   void enterOther(std::string_view name);
   void readAttributes(const XmlAttributes& attributes);
   void addNodeFrom(std::string_view name, const XmlAttributes& attributes);
-  void addLinkFrom(const XmlAttributes& attributes);
+  // A link element is read at its start tag but stored when the next element arrives (or
+  // the parse ends): its ends' table entries are fetched meanwhile, so the lookups of a
+  // million links do not each wait for memory.
+  struct PendingLink {
+    int32_t fromId = 0;
+    int32_t toId = 0;
+    float strength = 0.0f;
+    int32_t lastvisited = 0;
+    int32_t penalty = 0;
+  };
+  void readLink(const XmlAttributes& attributes);
+  void storePendingLink();
+  // The pending link stored; a status for an exception thrown meanwhile (out of memory).
+  XmlStatus storeLastLink(XmlStatus status);
   void endKeywords();
   void endPerson();
   void endTrackEntry();
@@ -138,7 +156,8 @@ class NetworkParser : public XmlHandler {
   int finish(XmlStatus status, ExpatParser& parser, const std::string& name,
              std::string_view chunk);
   void reset();
-  unsigned long line() const;  // the line being parsed (0 outside a parse)
+  unsigned long line() const;            // the line being parsed (0 outside a parse)
+  void startParse(ExpatParser& parser);  // reset() and the text callbacks off
 
   NetworkSink& sink_;
   std::ostream& console_;
@@ -155,8 +174,11 @@ class NetworkParser : public XmlHandler {
   std::string pendingRole_;
   int32_t pendingTabooId_ = 0;
   int32_t pendingTabooTime_ = 0;
-  int listEntries_ = 0;                 // trackentry elements read for the current list
-  const ExpatParser* expat_ = nullptr;  // the running parse
+  int listEntries_ = 0;   // trackentry elements read for the current list
+  int openKeywords_ = 0;  // keywords elements open at this point of the document
+  PendingLink pendingLink_;
+  bool linkPending_ = false;
+  ExpatParser* expat_ = nullptr;  // the running parse
 };
 
 }  // namespace qorn

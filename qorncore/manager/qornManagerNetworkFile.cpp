@@ -50,6 +50,10 @@ class ManagerSink : public NetworkSink {
       return dense_[id].kind;
     return findNode(id)->getType();
   }
+  void prefetchLinksOf(int32_t id) const override {
+    if (id > 0 && static_cast<std::size_t>(id) < dense_.size()) __builtin_prefetch(&dense_[id]);
+    m_.links().prefetch(id);
+  }
   bool addLink(const Asc& link, int32_t fromId, int32_t toId, int32_t penaltyCounter) override {
     return m_.links().add(link, fromId, toId, penaltyCounter) != nullptr;
   }
@@ -137,6 +141,12 @@ void rebuildIndexes(NodeHolder& holder) {
   std::vector<Node*> all = holder.allNodes();
   std::sort(all.begin() + static_cast<std::ptrdiff_t>(holder.byId().size()), all.end(), ByNodeId());
   auto* indexed = dynamic_cast<qornNodeHolder*>(&holder);
+  if (indexed) {
+    std::size_t located = 0;
+    for (const Node* node : all)
+      if (const SongNode* song = node->asSong(); song && !song->location.empty()) ++located;
+    indexed->reserveLocations(located);
+  }
   for (Node* node : all) {
     const SongNode* song = node->asSong();
     if (!song || song->location.empty()) continue;

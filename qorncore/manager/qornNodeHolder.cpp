@@ -62,19 +62,18 @@ void qornNodeHolder::index(Node* node) {
 }
 
 void qornNodeHolder::refreshIndex(Node* node) {
+  // One hash and probe per index: the entry is made where it is missing, or the one there
+  // is checked.
   if (!node->md5.empty()) {
-    auto it = byMd5_.find(node->md5);
-    if (it == byMd5_.end()) {
-      byMd5_.emplace(node->md5, node);
+    const auto [it, added] = byMd5_.try_emplace(node->md5, node);
+    if (added)
       node->addRef();
-    } else if (it->second != node) {
+    else if (it->second != node)
       QORN_LOG(Error, kSource, "md5 collision in qornNodeHolder!");
-    }
   }
   if (const std::string* location = locationOf(node)) {
-    auto it = byLocation_.find(*location);
-    if (it == byLocation_.end()) {
-      byLocation_.emplace(*location, node);
+    const auto [it, added] = byLocation_.try_emplace(*location, node);
+    if (added) {
       node->addRef();
     } else if (it->second != node) {
       QORN_LOG(Error, kSource, "md5 collision in qornNodeHolder!");

@@ -29,6 +29,9 @@ class qornNodeHolder : public NodeHolder {
   // reader): the indexes become what addNode(node) again would make them, without
   // removing and re-entering the entries that are already right.
   void refreshIndex(Node* node);
+  // Room for `locations` entries in the location index, so that filling it after a load
+  // does not rehash it again and again.
+  void reserveLocations(std::size_t locations) { byLocation_.reserve(locations); }
   Node* findByMd5(const std::string& md5) const override;
   Node* findByLocation(const std::string& location) const override;
 

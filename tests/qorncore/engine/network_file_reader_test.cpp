@@ -211,6 +211,29 @@ TEST(NetworkFileReader, KeywordsAndPeopleReachTheirNode) {
   EXPECT_EQ(l.m->keywordsOf(l.m->nodes().find(4)), "vale");
 }
 
+// Text is read only while a keywords element is open: text beside it never joins the
+// keywords, text around a child element or a nested keywords element does.
+TEST(NetworkFileReader, KeywordsReadOnlyTheTextInsideTheirElement) {
+  const struct {
+    const char* song;
+    const char* keywords;
+  } cases[] = {
+      {"stray<keywords>sea</keywords>tail", "sea"},
+      {"<keywords>alpha<b>beta</b>gamma</keywords>after", "betagamma"},
+      {"<keywords>aa<keywords>bb</keywords>cc</keywords>dd", "bb, bbcc"},
+      {"<keywords>one</keywords>x<keywords>two</keywords>", "one, two"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.song);
+    Loaded l = loadText(doc(std::string("<nodes><song id=\"1\">") + c.song +
+                            "</song><artist id=\"2\">loose<keywords>vale</keywords></artist>"
+                            "</nodes>"));
+    ASSERT_EQ(l.result, 1);
+    EXPECT_EQ(l.m->keywordsOf(l.m->nodes().find(1)), c.keywords);
+    EXPECT_EQ(l.m->keywordsOf(l.m->nodes().find(2)), "vale");
+  }
+}
+
 TEST(NetworkFileReader, LoadingIntoANetworkWithNodesReplacesIt) {
   auto m = makeManager();
   buildSmallNetwork(*m);
