@@ -14,20 +14,10 @@
 # Build folder: $BENCH_BUILD_DIR (default build/bench-network, RelWithDebInfo). The file is
 # written to $BENCH_NET_FILE (default <build>/network-100k.xml).
 set -euo pipefail
-# Arguments are checked before anything is built.
-usage() { echo "usage: scripts/bench-network.sh [RUNS]   (RUNS a positive whole number, default 3)"; }
-case ${1:-} in -h | --help) usage; exit 0 ;; esac
-if [ $# -gt 1 ] || ! [[ ${1:-3} =~ ^[1-9][0-9]*$ ]]; then
-  echo "bench-network.sh: bad arguments: $*" >&2; usage >&2; exit 2
-fi
+source "$(dirname "$0")/lib/count-argument.sh"
+count_argument RUNS 9 "$@"
+runs=$COUNT
 cd "$(dirname "$0")/.."
-usage() {
-  echo "usage: scripts/bench-network.sh [RUNS]   (a whole number of runs above 0, default 9)" >&2
-  exit 2
-}
-[ $# -le 1 ] || usage
-runs=${1:-9}
-[[ "$runs" =~ ^[0-9]+$ ]] && [ "$runs" -gt 0 ] || usage
 build=${BENCH_BUILD_DIR:-build/bench-network}
 file=${BENCH_NET_FILE:-$build/network-100k.xml}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVELL_BENCHMARKS=ON \

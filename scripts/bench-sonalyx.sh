@@ -16,16 +16,10 @@
 # over the mono MP3 songs alone and over stereo MP3 songs (lines prefixed "mono_mp3_" and
 # "stereo_mp3_"), so that real stereo MP3 figures stand beside the mono ones.
 set -euo pipefail
-usage() { echo "usage: scripts/bench-sonalyx.sh [SONGS]   (SONGS: a positive number, default 200)"; }
-case "${1:-}" in
-  -h|--help) usage; exit 0 ;;
-esac
-if [ $# -gt 1 ] || { [ $# -eq 1 ] && ! [[ $1 =~ ^[1-9][0-9]*$ ]]; }; then
-  usage >&2
-  exit 2
-fi
+source "$(dirname "$0")/lib/count-argument.sh"
+count_argument SONGS 200 "$@"
 root=$(cd "$(dirname "$0")/.." && pwd)
-songs=${1:-200}
+songs=$COUNT
 stereo=$(( (songs + 2) / 3 ))
 build=${SONALYX_BENCH_BUILD:-$root/build/bench-sonalyx}
 data=$root/build/bench-data

@@ -8,22 +8,10 @@
 # <build>/corpus-reply, seeded from fuzz/community/seeds; crashes land in
 # <build>/crashes-reply. Exits non-zero when the target finds a crash.
 set -euo pipefail
-# Arguments are checked before anything is built.
-usage() { echo "usage: scripts/fuzz-community.sh [SECONDS]   (SECONDS a positive whole number, default 600)"; }
-case ${1:-} in -h | --help) usage; exit 0 ;; esac
-if [ $# -gt 1 ] || ! [[ ${1:-600} =~ ^[1-9][0-9]*$ ]]; then
-  echo "fuzz-community.sh: bad arguments: $*" >&2; usage >&2; exit 2
-fi
+source "$(dirname "$0")/lib/count-argument.sh"
+count_argument SECONDS 600 "$@"
+seconds=$COUNT
 cd "$(dirname "$0")/.."
-usage() { echo "usage: scripts/fuzz-community.sh [SECONDS]   (SECONDS: a positive number, default 600)"; }
-case "${1:-}" in
-  -h|--help) usage; exit 0 ;;
-esac
-if [ $# -gt 1 ] || { [ $# -eq 1 ] && ! [[ $1 =~ ^[1-9][0-9]*$ ]]; }; then
-  usage >&2
-  exit 2
-fi
-seconds=${1:-600}
 build=${FUZZ_BUILD_DIR:-build/fuzz-community}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -9,20 +9,10 @@
 # <build>/corpus-network, seeded from fuzz/network/seeds; crashes land in
 # <build>/crashes-network. Exits non-zero when the target finds a crash, 2 on bad usage.
 set -euo pipefail
-# Arguments are checked before anything is built.
-usage() { echo "usage: scripts/fuzz-network.sh [SECONDS]   (SECONDS a positive whole number, default 600)"; }
-case ${1:-} in -h | --help) usage; exit 0 ;; esac
-if [ $# -gt 1 ] || ! [[ ${1:-600} =~ ^[1-9][0-9]*$ ]]; then
-  echo "fuzz-network.sh: bad arguments: $*" >&2; usage >&2; exit 2
-fi
+source "$(dirname "$0")/lib/count-argument.sh"
+count_argument SECONDS 600 "$@"
+seconds=$COUNT
 cd "$(dirname "$0")/.."
-usage() {
-  echo "usage: scripts/fuzz-network.sh [SECONDS]   (a whole number of seconds above 0, default 600)" >&2
-  exit 2
-}
-[ $# -le 1 ] || usage
-seconds=${1:-600}
-[[ "$seconds" =~ ^[0-9]+$ ]] && [ "$seconds" -gt 0 ] || usage
 build=${FUZZ_BUILD_DIR:-build/fuzz-network}
 max_len=$((1024 * 1024))
 

@@ -6,14 +6,10 @@
 # usage: scripts/stress-network-save.sh [KILLS]
 # Build folder: $STRESS_BUILD_DIR (default build/stress-network, RelWithDebInfo).
 set -euo pipefail
-# Arguments are checked before anything is built.
-usage() { echo "usage: scripts/stress-network-save.sh [KILLS]   (KILLS a positive whole number, default 500)"; }
-case ${1:-} in -h | --help) usage; exit 0 ;; esac
-if [ $# -gt 1 ] || ! [[ ${1:-500} =~ ^[1-9][0-9]*$ ]]; then
-  echo "stress-network-save.sh: bad arguments: $*" >&2; usage >&2; exit 2
-fi
+source "$(dirname "$0")/lib/count-argument.sh"
+count_argument KILLS 500 "$@"
 cd "$(dirname "$0")/.."
-kills=${1:-500}
+kills=$COUNT
 build=${STRESS_BUILD_DIR:-build/stress-network}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVELL_BENCHMARKS=OFF \
   >/dev/null

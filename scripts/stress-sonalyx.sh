@@ -6,16 +6,10 @@
 # build (-DZARVELL_SANITIZE=ON) runs with the project's LeakSanitizer suppressions for the
 # process-lifetime memory of GStreamer's libraries, as the test suite does.
 set -euo pipefail
-usage() { echo "usage: scripts/stress-sonalyx.sh [COPIES]   (COPIES: a positive number, default 1000)"; }
-case "${1:-}" in
-  -h|--help) usage; exit 0 ;;
-esac
-if [ $# -gt 1 ] || { [ $# -eq 1 ] && ! [[ $1 =~ ^[1-9][0-9]*$ ]]; }; then
-  usage >&2
-  exit 2
-fi
+source "$(dirname "$0")/lib/count-argument.sh"
+count_argument COPIES 1000 "$@"
 root=$(cd "$(dirname "$0")/.." && pwd)
-copies=${1:-1000}
+copies=$COUNT
 build=${SONALYX_STRESS_BUILD:-$root/build/release}
 cmake -S "$root" -B "$build" -G Ninja >/dev/null
 cmake --build "$build" --target sonalyx_core_tests -j2 >/dev/null
