@@ -63,7 +63,7 @@ home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 printf 'loadNet %s\n' "$file" >"$home/load.script"
 check=$(ZARVELL_HOME="$home" "$console" "$home/load.script" 2>&1 || true)
-if ! grep -q "=> 1$" <<<"$check"; then
+if ! grep -qE "=> 1( |$)" <<<"$check"; then
   echo "kalvoret could not load $file" >&2
   exit 1
 fi
