@@ -303,17 +303,9 @@ const FeatureSet* FeatureManager::loadRecord(std::size_t index) {
     case Held::Bad:
       return nullptr;
     case Held::InBytes: {
-      auto set = std::make_unique<FeatureSet>();
       const unsigned char* record = recordBytes(index);
-      if (record == nullptr ||
-          !set->readBinaryBody(record + kMd5Size, FeatureSet::kBinaryBodySize)) {
-        held_[index] = Held::Bad;
-        return nullptr;
-      }
-      set->deriveTempo();
-      sets_[index] = std::move(set);
-      held_[index] = Held::InSet;
-      return sets_[index].get();
+      auto set = record != nullptr ? parseRecordBody(record + kMd5Size) : nullptr;
+      return set ? hold(index, std::move(set)) : markBad(index);
     }
     case Held::NotRead:
       break;
@@ -330,21 +322,34 @@ const FeatureSet* FeatureManager::loadRecord(std::size_t index) {
     QORN_LOG(Error, kSource, "can't read record " + std::to_string(index) + " of " + storePath_);
     return nullptr;
   }
-  auto set = std::make_unique<FeatureSet>();
-  if (!set->readBinaryBody(record + kMd5Size, FeatureSet::kBinaryBodySize)) {
+  auto set = parseRecordBody(record + kMd5Size);
+  if (!set) {
     QORN_LOG(Error, kSource, "mbff parse error for " + std::to_string(index) + " " + md5At(index));
-    held_[index] = Held::Bad;
-    return nullptr;
+    return markBad(index);
   }
   if (!valuesAreFinite(record + kMd5Size)) {
     QORN_LOG(Warn, kSource, nonFiniteText(index, md5At(index)));
-    held_[index] = Held::Bad;
-    return nullptr;
+    return markBad(index);
   }
+  return hold(index, std::move(set));
+}
+
+std::unique_ptr<FeatureSet> FeatureManager::parseRecordBody(const unsigned char* body) {
+  auto set = std::make_unique<FeatureSet>();
+  if (!set->readBinaryBody(body, FeatureSet::kBinaryBodySize)) return nullptr;
   set->deriveTempo();
+  return set;
+}
+
+const FeatureSet* FeatureManager::hold(std::size_t index, std::unique_ptr<FeatureSet> set) {
   sets_[index] = std::move(set);
   held_[index] = Held::InSet;
   return sets_[index].get();
+}
+
+const FeatureSet* FeatureManager::markBad(std::size_t index) {
+  held_[index] = Held::Bad;
+  return nullptr;
 }
 
 bool FeatureManager::rawValues(std::size_t index, FeatureVector& out) {

@@ -147,6 +147,13 @@ class FeatureManager {
   const unsigned char* recordBytes(std::size_t index) const;
   // The record's features as a set (made from the stored bytes when needed), or nullptr.
   const FeatureSet* loadRecord(std::size_t index);
+  // A record's body (FeatureSet::kBinaryBodySize bytes after its md5) as a set with its
+  // tempo derived; null when it does not parse. Does not throw beyond std::bad_alloc.
+  static std::unique_ptr<FeatureSet> parseRecordBody(const unsigned char* body);
+  // Keeps `set` as the one held for record `index` and returns it.
+  const FeatureSet* hold(std::size_t index, std::unique_ptr<FeatureSet> set);
+  // Marks record `index` damaged; always null, for returning.
+  const FeatureSet* markBad(std::size_t index);
   // The raw values of a record, without keeping a set for it.
   bool rawValues(std::size_t index, FeatureVector& out);
   int openForAppend();
