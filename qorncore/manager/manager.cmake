@@ -7,7 +7,8 @@ add_library(qorn_manager STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerSelection.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerLearning.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerNetworkFile.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerPalette.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerPalette.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerSVM.cpp)
 target_link_libraries(qorn_manager PUBLIC qorn_engine)
 if(TARGET qorn_features)
   target_link_libraries(qorn_manager PUBLIC qorn_features)

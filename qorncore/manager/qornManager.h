@@ -131,6 +131,19 @@ class qornManager : public PlexEngine {
   int importFromMetaData(const std::vector<FESyncItem*>& items, float value, bool flag);
   int importITunes(const char* path, float value, bool flag);
 
+  // ---- Link inference (served by the link-inference module)
+  // How alike two songs sound, in [0, 1]; symmetric. 0 when either has no usable features.
+  float similarity(const Node* a, const Node* b);
+  // Song-to-song links over `songs` ("Building Network", progress codes 3 and 3, through
+  // the callback). 1 on success; 0 on failure (no pairwise model: error 3) or cancel,
+  // the links made so far kept.
+  int inferLinksFull(const std::vector<Node*>& songs, float linkParam);
+  // Links new songs to key tracks of the old ones ("Inserting Tracks" with `insert`, else
+  // "Merging Network"). 1 on success; 0 on failure or cancel, having removed the new
+  // nodes from the network and emptied `newNodes` where a cancel asks for it.
+  int inferLinksMerge(const std::vector<Node*>& oldSongs, std::vector<Node*>& newNodes,
+                      bool insert);
+
   FeatureManager& featureStore() { return *features_; }
 
   const qornstring& mediaRoot() const { return mediaRoot_; }
