@@ -17,12 +17,11 @@
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
 
+#include "TagLibText.h"
 #include "zarvell/text.h"
 
 namespace orsank {
 namespace {
-
-std::string utf8(const TagLib::String& text) { return text.to8Bit(true); }
 
 bool isRegularFile(const char* path) {
   struct stat st {};

@@ -5,6 +5,9 @@
 #include <taglib/asffile.h>
 #include <taglib/tfilestream.h>
 
+#include "TagLibText.h"
+#include "zarvell/text.h"
+
 namespace velmor {
 
 struct AsfReader::Parts {
@@ -31,16 +34,18 @@ std::optional<AsfReader> AsfReader::open(const char* path) {
 
 namespace {
 
+using orsank::utf8;
+
 std::optional<std::string> nonEmpty(const TagLib::String& text) {
   if (text.isEmpty()) return std::nullopt;
-  return text.to8Bit(true);
+  return utf8(text);
 }
 
 std::optional<std::string> attributeText(const TagLib::ASF::Attribute& attribute) {
   using Attribute = TagLib::ASF::Attribute;
   switch (attribute.type()) {
     case Attribute::UnicodeType:
-      return attribute.toString().to8Bit(true);
+      return utf8(attribute.toString());
     case Attribute::DWordType:
       return std::to_string(attribute.toUInt());
     case Attribute::QWordType:
