@@ -30,9 +30,7 @@ struct Outputs {
     if (duration) *duration = 0;
   }
 
-  bool complete() const noexcept {
-    return title && album && artist && genre && year && duration;
-  }
+  bool complete() const noexcept { return title && album && artist && genre && year && duration; }
 };
 
 bool isWindowsMedia(std::string_view path) {

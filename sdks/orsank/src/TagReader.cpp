@@ -119,8 +119,8 @@ class WavFile : public TagLib::RIFF::WAV::File {
     while (list.size() >= 8) {
       const std::string_view id = list.substr(0, 4);
       const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(list[4 + k]); };
-      const std::uint64_t size = byte(0) | (byte(1) << 8) | (byte(2) << 16) |
-                                 (static_cast<std::uint64_t>(byte(3)) << 24);
+      const std::uint64_t size =
+          byte(0) | (byte(1) << 8) | (byte(2) << 16) | (static_cast<std::uint64_t>(byte(3)) << 24);
       if (size > list.size() - 8) break;
       std::string_view text = list.substr(8, size);
       text = text.substr(0, text.find('\0'));
@@ -171,8 +171,8 @@ bool readLength(const TagLib::AudioProperties* properties, TagValues& values) {
 
 // A file with neither tags nor audio is one TagLib could not make sense of.
 std::optional<TagValues> unlessEmpty(TagValues values, bool audio) {
-  const bool tagged = !values.title.empty() || !values.album.empty() ||
-                      !values.artist.empty() || !values.genre.empty() || !values.date.empty();
+  const bool tagged = !values.title.empty() || !values.album.empty() || !values.artist.empty() ||
+                      !values.genre.empty() || !values.date.empty();
   if (!audio && !tagged) return std::nullopt;
   return values;
 }

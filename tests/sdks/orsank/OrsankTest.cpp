@@ -32,7 +32,9 @@ struct FormatCase {
   int year;
 };
 
-void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.file; }
+void PrintTo(const FormatCase& c, std::ostream* os) {
+  *os << c.file;
+}
 
 class OrsankFormats : public Orsank, public ::testing::WithParamInterface<FormatCase> {};
 
@@ -86,11 +88,11 @@ INSTANTIATE_TEST_SUITE_P(
 // whole characters as fit in 1,024 bytes.
 TEST_F(Orsank, LongTitlesAreCutAtACharacterBoundary) {
   const std::string exact = std::string(1021, 'x') + "日";  // 1,024 bytes: fits exactly
-  const std::string shorter = std::string(1022, 'x');      // "日" would end at byte 1,025
+  const std::string shorter = std::string(1022, 'x');       // "日" would end at byte 1,025
   const std::pair<const char*, const std::string*> cases[] = {
-      {"long1024.mp3", &exact},  {"long1024.m4a", &exact},   {"long1024.wav", &exact},
-      {"long1024.wma", &exact},  {"long1024.flac", &exact},  {"long1024.ogg", &exact},
-      {"long1024.opus", &exact}, {"long1022.mp3", &shorter}, {"long1022.wma", &shorter},
+      {"long1024.mp3", &exact},   {"long1024.m4a", &exact},   {"long1024.wav", &exact},
+      {"long1024.wma", &exact},   {"long1024.flac", &exact},  {"long1024.ogg", &exact},
+      {"long1024.opus", &exact},  {"long1022.mp3", &shorter}, {"long1022.wma", &shorter},
       {"long1022.flac", &shorter}};
   for (const auto& [file, expected] : cases) {
     const Answer answer = read(tagFile(file));

@@ -38,7 +38,9 @@ void flipBits(std::string& bytes, Random& random, std::uint64_t region) {
   }
 }
 
-void truncate(std::string& bytes, Random& random) { bytes.resize(random.below(bytes.size())); }
+void truncate(std::string& bytes, Random& random) {
+  bytes.resize(random.below(bytes.size()));
+}
 
 }  // namespace
 
@@ -58,8 +60,10 @@ std::string damage(const std::string& bytes, std::uint64_t seed) {
     case 3:
       if (!copy.empty()) {
         const std::uint64_t start = random.below(copy.size());
-        const std::uint64_t length = 1 + random.below(std::min<std::uint64_t>(copy.size() - start, 2048));
-        for (std::uint64_t i = 0; i < length; ++i) copy[start + i] = static_cast<char>(random.next());
+        const std::uint64_t length =
+            1 + random.below(std::min<std::uint64_t>(copy.size() - start, 2048));
+        for (std::uint64_t i = 0; i < length; ++i)
+          copy[start + i] = static_cast<char>(random.next());
       }
       break;
     default:
@@ -83,9 +87,10 @@ Answer ask(ExtractMetaDataFn extract, const char* path) {
 }
 
 std::string brokenPromise(const Answer& answer) {
-  const std::pair<const char*, const char*> texts[] = {
-      {"title", answer.title}, {"album", answer.album}, {"artist", answer.artist},
-      {"genre", answer.genre}};
+  const std::pair<const char*, const char*> texts[] = {{"title", answer.title},
+                                                       {"album", answer.album},
+                                                       {"artist", answer.artist},
+                                                       {"genre", answer.genre}};
   for (const auto& [name, buffer] : texts) {
     const void* end = std::memchr(buffer, '\0', kOrsankTextMaxBytes + 1);
     if (!end) return std::string(name) + " is not terminated within 1024 bytes";

@@ -26,8 +26,7 @@ class Velmor : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(velmor_.entry) << velmor_.module.error(); }
   std::int32_t read(const std::string& path, Buffers& b) const {
-    return velmor_.entry(path.c_str(), b.title, b.album, b.author, b.genre, &b.year,
-                         &b.duration);
+    return velmor_.entry(path.c_str(), b.title, b.album, b.author, b.genre, &b.year, &b.duration);
   }
   Loaded<ExtractMetaDataWMFFn> velmor_ =
       loadEntry<ExtractMetaDataWMFFn>("Velmor", "ExtractMetaDataWMF");
@@ -82,8 +81,14 @@ TEST(VelmorDuration, HundredNanosecondUnitsAreTruncatedToSeconds) {
 // The year is the number the date starts with, as the C decimal conversion reads it.
 TEST(TagYear, LeadingDigitsOfTheDate) {
   const std::pair<const char*, std::int32_t> cases[] = {
-      {"1999-05", 1999},   {"1999-05-17T10:00", 1999}, {"2004", 2004}, {"  1987", 1987},
-      {"+12", 12},         {"-44", -44},               {"May 1999", 0}, {"", 0},
+      {"1999-05", 1999},
+      {"1999-05-17T10:00", 1999},
+      {"2004", 2004},
+      {"  1987", 1987},
+      {"+12", 12},
+      {"-44", -44},
+      {"May 1999", 0},
+      {"", 0},
       {"99999999999", std::numeric_limits<std::int32_t>::max()},
       {"-99999999999", std::numeric_limits<std::int32_t>::min()}};
   for (const auto& [text, year] : cases) EXPECT_EQ(leadingNumber(text), year) << text;

@@ -37,7 +37,8 @@ Outcome runOne(ExtractMetaDataFn extract, const std::string& path, double timeou
   if (child == 0) {
     const Answer answer = ask(extract, path.c_str());
     const std::string broken = brokenPromise(answer);
-    if (!broken.empty()) std::fprintf(stderr, "orsank_stress: %s: %s\n", path.c_str(), broken.c_str());
+    if (!broken.empty())
+      std::fprintf(stderr, "orsank_stress: %s: %s\n", path.c_str(), broken.c_str());
     ::_exit(!broken.empty() ? kBroken : answer.status < 0 ? kRefused : kRead);
   }
   const timespec pause{0, 200'000};  // 0.2 ms
@@ -102,8 +103,8 @@ int main(int argc, char** argv) {
       ++counts[static_cast<int>(outcome)];
       if (outcome == Outcome::Broken || outcome == Outcome::Crashed || outcome == Outcome::Hung) {
         ++bad;
-        const fs::path kept = scratch / "failures" / (source.stem().string() + "-" +
-                                                      std::to_string(copySeed) + ext);
+        const fs::path kept =
+            scratch / "failures" / (source.stem().string() + "-" + std::to_string(copySeed) + ext);
         fs::copy_file(copy, kept, fs::copy_options::overwrite_existing);
       }
     }

@@ -23,8 +23,8 @@ bool readInto(const AsfReader& reader, const char* name, char* buffer) {
 
 // The attributes in their fixed order. "WM/Year" is read through the genre buffer, which
 // is then emptied, so a file without "WM/Genre" leaves an empty genre.
-void readAttributes(const AsfReader& reader, char* title, char* album, char* author,
-                    char* genre, std::int32_t* year, std::int32_t* duration) {
+void readAttributes(const AsfReader& reader, char* title, char* album, char* author, char* genre,
+                    std::int32_t* year, std::int32_t* duration) {
   if (readInto(reader, "WM/Year", genre)) *year = orsank::leadingNumber(genre);
   genre[0] = '\0';
   readInto(reader, "Title", title);
@@ -46,9 +46,9 @@ void readAttributes(const AsfReader& reader, char* title, char* album, char* aut
 // its buffer or integer as it was, except genre (emptied) and duration (0). Returns 0, or
 // E_INVALIDARG for a null argument, or E_FAIL (the four texts emptied) when the file is
 // not a readable ASF file. Never throws.
-extern "C" ZARVELL_EXPORT int32_t ExtractMetaDataWMF(const char* path, char* title,
-                                                     char* album, char* author, char* genre,
-                                                     int32_t* year, int32_t* duration) noexcept {
+extern "C" ZARVELL_EXPORT int32_t ExtractMetaDataWMF(const char* path, char* title, char* album,
+                                                     char* author, char* genre, int32_t* year,
+                                                     int32_t* duration) noexcept {
   if (!path || !title || !album || !author || !genre || !year || !duration) {
     return ZARVELL_E_INVALIDARG;
   }
