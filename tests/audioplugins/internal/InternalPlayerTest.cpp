@@ -82,7 +82,7 @@ struct EventLog {
 class InternalPlayer : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    // Also set by CTest; repeated so that the binary run by hand never opens a sound device.
+    // Read by APCreate: every instance of this suite plays into the fake sink.
     setenv("ZARVELL_AUDIO_SINK", "fake", 1);
     module_ = new zarvell::Module(zarvell::Module::load("audioplugins/internal"));
     ASSERT_TRUE(*module_) << module_->error();
