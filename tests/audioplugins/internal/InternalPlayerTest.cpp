@@ -337,7 +337,9 @@ TEST_F(InternalPlayer, PlaysFilesWhateverTheirNames) {
       std::filesystem::temp_directory_path() / ("internal-player-" + std::to_string(getpid()));
   const std::filesystem::path folder = scratch / "Sigur Rós #1 (100%)";
   std::filesystem::create_directories(folder);
-  const std::string names[] = {"Ágætis byrjun?.wav", "a%20b & c;d.wav", "日本語 song.wav"};
+  // The last name is Latin-1, not UTF-8: a file name is bytes, played as the disk has it.
+  const std::string names[] = {"Ágætis byrjun?.wav", "a%20b & c;d.wav", "日本語 song.wav",
+                               "caf\xe9.wav"};
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     const std::filesystem::path file = folder / name;
@@ -380,6 +382,14 @@ TEST_F(InternalPlayer, EndEventArrivesOnceOnThePlayersOwnThread) {
   const std::lock_guard<std::mutex> lock(log_.mutex);
   EXPECT_EQ(log_.events.size(), 3u);
   EXPECT_EQ(log_.threads[1], log_.threads[0]) << "always the player's one thread";
+}
+
+// A file whose data stops before its header says (a download cut short) still ends, where
+// its data ends, rather than leaving the player silent.
+TEST_F(InternalPlayer, ASongCutShortEndsWhereItsDataEnds) {
+  ASSERT_EQ(play("truncated_240s.wav"), ZARVELL_S_OK);
+  ASSERT_TRUE(log_.waitFor(1, 10s)) << "stuck at " << position();
+  EXPECT_EQ(log_.events[0], AUDIOPLUGIN_EVENT_SONG_END);
 }
 
 TEST_F(InternalPlayer, NoEndEventForAStoppedPausedOrReplacedSong) {
