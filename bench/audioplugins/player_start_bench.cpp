@@ -166,7 +166,6 @@ int main(int argc, char** argv) {
     const int rounds = std::atoi(args[1].c_str());
     if (rounds > 0) return warm(rounds, {args.begin() + 2, args.end()});
   }
-  std::fprintf(stderr,
-               "usage: player_start_bench --cold FILE | --warm ROUNDS FILE...\n");
+  std::fprintf(stderr, "usage: player_start_bench --cold FILE | --warm ROUNDS FILE...\n");
   return 2;
 }

@@ -126,8 +126,8 @@ ZARVELL_EXPORT int32_t APGetValueString(AudioPluginHandle /*handle*/, int32_t id
   return ZARVELL_S_OK;
 }
 
-ZARVELL_EXPORT void APSetEventCallback(AudioPluginHandle handle,
-                                       AudioPluginEventCallback callback, void* context) {
+ZARVELL_EXPORT void APSetEventCallback(AudioPluginHandle handle, AudioPluginEventCallback callback,
+                                       void* context) {
   guarded(handle, [&](Player& p) {
     p.setEventCallback(callback, context);
     return ZARVELL_S_OK;

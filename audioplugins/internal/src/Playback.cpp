@@ -42,8 +42,8 @@ std::unique_ptr<Playback> Playback::create(GMainContext* context, int32_t* statu
   std::unique_ptr<Playback> playback(new Playback(std::move(playbin), std::move(bus)));
   playback->watch_ = SourceRef(gst_bus_create_watch(playback->bus_.get()));
   if (!playback->watch_) return nullptr;
-  g_source_set_callback(playback->watch_.get(), G_SOURCE_FUNC(onBusMessage),
-                        playback.get(), nullptr);
+  g_source_set_callback(playback->watch_.get(), G_SOURCE_FUNC(onBusMessage), playback.get(),
+                        nullptr);
   g_source_attach(playback->watch_.get(), context);
   *status = ZARVELL_S_OK;
   return playback;

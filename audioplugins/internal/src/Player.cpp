@@ -48,9 +48,8 @@ void Player::destroy(Player* player) noexcept {
 }
 
 int32_t Player::play(const char* path) {
-  return impl_->worker.call([&] {
-    return path != nullptr ? impl_->playback->play(path) : impl_->playback->resume();
-  });
+  return impl_->worker.call(
+      [&] { return path != nullptr ? impl_->playback->play(path) : impl_->playback->resume(); });
 }
 
 int32_t Player::pause() {

@@ -37,8 +37,7 @@ gboolean quitLoop(gpointer loop) {
 
 }  // namespace
 
-Worker::Worker()
-    : context_(g_main_context_new()), loop_(g_main_loop_new(context_.get(), FALSE)) {
+Worker::Worker() : context_(g_main_context_new()), loop_(g_main_loop_new(context_.get(), FALSE)) {
   thread_ = std::thread([this] { loop(); });
 }
 

@@ -98,8 +98,8 @@ class InternalPlayer : public ::testing::Test {
     api_.getString = module_->entry<APGetValueStringFn>(AUDIOPLUGIN_GET_VALUE_STRING);
     api_.setCallback = module_->entry<APSetEventCallbackFn>(AUDIOPLUGIN_SET_EVENT_CALLBACK);
     ASSERT_TRUE(api_.create && api_.destroy && api_.play && api_.pause && api_.stop &&
-                api_.getFloat && api_.setFloat && api_.getInt && api_.setInt &&
-                api_.getString && api_.setCallback);
+                api_.getFloat && api_.setFloat && api_.getInt && api_.setInt && api_.getString &&
+                api_.setCallback);
   }
   static void TearDownTestSuite() {
     delete module_;
@@ -246,8 +246,10 @@ TEST_F(InternalPlayer, SeeksWhilePlayingAndWhilePaused) {
     float expected;
   };
   const Case cases[] = {
-      {false, 12.5f, 12.5f}, {false, 3.0f, 3.0f},  // forward and back while playing
-      {true, 15.25f, 15.25f}, {true, -4.0f, 0.0f},  // paused; before the start clamps to 0
+      {false, 12.5f, 12.5f},
+      {false, 3.0f, 3.0f},  // forward and back while playing
+      {true, 15.25f, 15.25f},
+      {true, -4.0f, 0.0f},  // paused; before the start clamps to 0
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target);
@@ -276,8 +278,11 @@ TEST_F(InternalPlayer, VolumeAndMuteRoundTripAndCarryOverToTheNextSong) {
     float set;
     float expected;
   };
-  const Case volumes[] = {{0.25f, 0.25f}, {1.0f, 1.0f}, {0.0f, 0.0f},
-                          {1.7f, 1.0f},   {-0.5f, 0.0f}};  // out of range: clamped
+  const Case volumes[] = {{0.25f, 0.25f},
+                          {1.0f, 1.0f},
+                          {0.0f, 0.0f},
+                          {1.7f, 1.0f},
+                          {-0.5f, 0.0f}};  // out of range: clamped
   ASSERT_EQ(play("tone1k_20s.wav"), ZARVELL_S_OK);
   for (const Case& c : volumes) {
     SCOPED_TRACE(c.set);
@@ -310,9 +315,13 @@ TEST_F(InternalPlayer, FilesThatCannotBeStartedFailAndStopTheSongBefore) {
   const std::string fifo = (scratch / "song.wav").string();
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const std::string cases[] = {
-      fixture("no_such_song.mp3"), fixture("not_audio.wav"), fixture("empty.mp3"),
-      fixture("garbage.mp3"),      fixture("video_only.mp4"), scratch.string(),  // a folder
-      fifo,  // never opened for reading, so it cannot block the player
+      fixture("no_such_song.mp3"),
+      fixture("not_audio.wav"),
+      fixture("empty.mp3"),
+      fixture("garbage.mp3"),
+      fixture("video_only.mp4"),
+      scratch.string(),  // a folder
+      fifo,              // never opened for reading, so it cannot block the player
       "",
   };
   for (const std::string& path : cases) {
