@@ -8,7 +8,8 @@
  *
  * Instances: APCreate stores an opaque handle; every other call takes it back. Calls on one
  * handle may come from any thread, one at a time or concurrently; the plug-in serialises
- * them. A handle is used until APDestroy, never after.
+ * them. APDestroy is the last call on a handle: made when no other call on it is running
+ * (the event callback itself may make it), and the handle is never used after.
  *
  * APCreate(&handle)            0 and a handle, or a negative status and a null handle.
  * APDestroy(handle)            stops playback and frees the instance; no event is delivered
