@@ -24,6 +24,7 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   gstreamer1.0-plugins-ugly  # asfdemux: WMA through the GStreamer decoder
+  gstreamer1.0-tools  # gst-launch-1.0: the reference of the player start-up benchmark
   libfftw3-dev libssl-dev libcurl4-openssl-dev
   # the locale tests: file formats under a decimal-comma locale
   locales

@@ -29,6 +29,9 @@
 #   tone4k_100s.{mp3,m4a,wma}        100 s, 4 kHz
 #   tone4k_240s.mp3                  240 s, 4 kHz
 #   tone1k_50s.wav                   50 s, 1 kHz
+# Short songs (sine, amplitude 0.5), for playback to the end:
+#   tone1k_2s.{wav,mp3,m4a,flac,ogg}  2 s, 1 kHz, mono (.flac FLAC, .ogg Vorbis at 44.1 kHz)
+#   tone1k_1s.wav                     1 s, 1 kHz, 22,050 Hz mono
 # Silence and noise:
 #   silence_30s.wav, silence_240s.mp3   digital silence
 #   noise_30s.wav                    white noise, amplitude 0.3, seed 7
@@ -119,6 +122,14 @@ bg enc_m4a "$t4k100" "$out/tone4k_100s.m4a"
 bg enc_wma "$t4k100" "$out/tone4k_100s.wma"
 bg enc_mp3 "aevalsrc=exprs='0.5*sin(2*PI*4000*t)':s=44100:d=240" "$out/tone4k_240s.mp3"
 bg enc_wav "aevalsrc=exprs='0.5*sin(2*PI*1000*t)':s=22050:d=50" "$out/tone1k_50s.wav"
+
+t1k2="aevalsrc=exprs='0.5*sin(2*PI*1000*t)':s=44100:d=2"
+bg enc_wav "$t1k2" "$out/tone1k_2s.wav"
+bg enc_mp3 "$t1k2" "$out/tone1k_2s.mp3"
+bg enc_m4a "$t1k2" "$out/tone1k_2s.m4a"
+bg ff -f lavfi -i "$t1k2" "${bitexact[@]}" -ac 1 -c:a flac "$out/tone1k_2s.flac"
+bg ff -f lavfi -i "$t1k2" "${bitexact[@]}" -ac 1 -c:a libvorbis -q:a 2 "$out/tone1k_2s.ogg"
+bg enc_wav "aevalsrc=exprs='0.5*sin(2*PI*1000*t)':s=22050:d=1" "$out/tone1k_1s.wav"
 
 bg enc_wav "anullsrc=r=22050:cl=mono,atrim=duration=30" "$out/silence_30s.wav"
 bg enc_mp3 "anullsrc=r=44100:cl=mono,atrim=duration=240" "$out/silence_240s.mp3"
