@@ -332,8 +332,5 @@ int qornManager::importFileList(const char**, int, float) {
 int qornManager::importFromMetaData(const std::vector<FESyncItem*>&, float, bool) {
   return 0;
 }
-int qornManager::importITunes(const char*, float, bool) {
-  return 0;
-}
 
 }  // namespace qorn
