@@ -106,10 +106,6 @@ void qornManager::appendKeywords(const Node* node, std::string& out) const {
   if (hasNetwork() && node) keywords().appendKeywords(node, out);
 }
 
-const char* qornManager::featuresetUrl(const Node*, int, int) {
-  return nullptr;
-}
-
 void qornManager::forgetNode(Node* node) {
   eraseAll(kalvorets_, node);
   eraseAll(palette_, node);
