@@ -85,6 +85,8 @@ TEST_F(ITunesReader, TracksBecomeEntriesAndPlaylistsAddNothing) {
   EXPECT_EQ(reader_->playlistsFound(), 9);  // "Library" is not counted
   EXPECT_EQ(console_.str(), "track One\ntrack Two\ntrack Three\n");
 
+  // The record is packed and gtest takes its arguments by reference: "+" reads a field
+  // into a value first.
   const FESyncItem& one = *items()[0];
   EXPECT_EQ(one.valid, 1);
   EXPECT_EQ(pathBytes(one.path), "/C:/Music/a b.mp3");
@@ -92,23 +94,23 @@ TEST_F(ITunesReader, TracksBecomeEntriesAndPlaylistsAddNothing) {
   EXPECT_EQ(utf8(one.artist), "Ann");
   EXPECT_EQ(utf8(one.album), "First");
   EXPECT_EQ(utf8(one.genre), "Rock");
-  EXPECT_EQ(one.year, 1999);
-  EXPECT_EQ(one.duration, 245);
+  EXPECT_EQ(+one.year, 1999);
+  EXPECT_EQ(+one.duration, 245);
   // Nothing else is filled, the play count included.
-  EXPECT_EQ(one.playCount, 0);
-  EXPECT_EQ(one.intYr, 0);
-  EXPECT_EQ(one.textCp, nullptr);
-  EXPECT_EQ(one.textWt, nullptr);
-  EXPECT_EQ(one.sent, 0);
+  EXPECT_EQ(+one.playCount, 0);
+  EXPECT_EQ(+one.intYr, 0);
+  EXPECT_EQ(+one.textCp, nullptr);
+  EXPECT_EQ(+one.textWt, nullptr);
+  EXPECT_EQ(+one.sent, 0);
 
   // Absent keys give empty texts, not null ones.
   const FESyncItem& three = *items()[2];
   EXPECT_EQ(utf8(three.name), "Three");
-  ASSERT_NE(three.path, nullptr);
+  ASSERT_NE(+three.path, nullptr);
   EXPECT_EQ(pathBytes(three.path), "");
   EXPECT_EQ(utf8(three.artist), "");
-  EXPECT_EQ(three.duration, 0);
-  EXPECT_EQ(three.year, 0);
+  EXPECT_EQ(+three.duration, 0);
+  EXPECT_EQ(+three.year, 0);
 }
 
 TEST_F(ITunesReader, ReportsEachTrackAndEachPlaylist) {
@@ -210,8 +212,8 @@ TEST_F(ITunesReader, TextsAreUtf16AndNumbersAreRead) {
                                          {"Year", str(n.year)}}),
                                "")),
               1);
-    EXPECT_EQ(only().duration, n.duration) << n.totalTime;
-    EXPECT_EQ(only().year, n.yearRead) << n.year;
+    EXPECT_EQ(+only().duration, n.duration) << n.totalTime;
+    EXPECT_EQ(+only().year, n.yearRead) << n.year;
   }
 }
 
