@@ -23,8 +23,7 @@ class Refuser : public IQornManagerCallback {
   explicit Refuser(int refuseAt) : refuseAt_(refuseAt) {}
   bool progress(ProgressInfo* info) override {
     if (!info->caption || !info->detail || !info->detail2 || info->stage != 1 ||
-        info->stages != 4 || info->current < 0 || info->current > info->total ||
-        info->total != 100)
+        info->stages != 4 || info->current < 0 || info->current > info->total || info->total != 100)
       fail("malformed progress record");
     return ++reports != refuseAt_;
   }
@@ -46,11 +45,11 @@ struct Outcome {
 };
 
 std::string summary(const FESyncItem& item) {
-  if (item.valid != 1 || !item.path || !item.name || !item.artist || !item.album ||
-      !item.genre || item.textCp || item.textCt || item.textCd || item.textLg || item.textIk ||
-      item.textMo || item.textPd || item.textPr || item.textPb || item.textSt || item.textWt ||
-      item.playCount || item.intYr || item.reserved || item.intBm || item.intId || item.intTn ||
-      item.sendMetadata || item.sent)
+  if (item.valid != 1 || !item.path || !item.name || !item.artist || !item.album || !item.genre ||
+      item.textCp || item.textCt || item.textCd || item.textLg || item.textIk || item.textMo ||
+      item.textPd || item.textPr || item.textPb || item.textSt || item.textWt || item.playCount ||
+      item.intYr || item.reserved || item.intBm || item.intId || item.intTn || item.sendMetadata ||
+      item.sent)
     Refuser::fail("entry breaks the record's rules");
   return zarvell::utf16ToPath(item.path) + '\x01' + zarvell::utf16ToUtf8(item.name) + '\x01' +
          zarvell::utf16ToUtf8(item.artist) + '\x01' + zarvell::utf16ToUtf8(item.album) + '\x01' +

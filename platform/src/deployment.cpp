@@ -42,14 +42,12 @@ constexpr std::array<ServiceDefault, 9> kDefaults{{
      "similar-songs query service"},
     {Service::LinkReport, "ZARVELL_LINKREPORT_HOST", ZARVELL_DEFAULT_LINKREPORT_HOST, 8080,
      "link-report web service"},
-    {Service::HomePage, "ZARVELL_HOMEPAGE_HOST", ZARVELL_DEFAULT_HOMEPAGE_HOST, 80,
-     "home page"},
+    {Service::HomePage, "ZARVELL_HOMEPAGE_HOST", ZARVELL_DEFAULT_HOMEPAGE_HOST, 80, "home page"},
     {Service::VersionFile, "ZARVELL_VERSION_HOST", ZARVELL_DEFAULT_VERSION_HOST, 80,
      "version file of the update check"},
     {Service::DownloadPage, "ZARVELL_DOWNLOAD_HOST", ZARVELL_DEFAULT_DOWNLOAD_HOST, 80,
      "download page"},
-    {Service::SurveyPage, "ZARVELL_SURVEY_HOST", ZARVELL_DEFAULT_SURVEY_HOST, 80,
-     "survey page"},
+    {Service::SurveyPage, "ZARVELL_SURVEY_HOST", ZARVELL_DEFAULT_SURVEY_HOST, 80, "survey page"},
     {Service::ITunesStore, "ZARVELL_ITUNES_STORE_HOST", ZARVELL_DEFAULT_ITUNES_STORE_HOST, 80,
      "iTunes Store of the purchase links"},
     {Service::MsnMusic, "ZARVELL_MSN_MUSIC_HOST", ZARVELL_DEFAULT_MSN_MUSIC_HOST, 80,
@@ -81,7 +79,9 @@ std::string address(const char* scheme, Service service, const char* path) {
 
 }  // namespace
 
-std::span<const ServiceDefault> serviceDefaults() { return kDefaults; }
+std::span<const ServiceDefault> serviceDefaults() {
+  return kDefaults;
+}
 
 const ServiceDefault& serviceDefault(Service service) {
   return kDefaults[static_cast<std::size_t>(service)];
@@ -121,12 +121,18 @@ std::string linkReportAddress() {
   return address("http://", Service::LinkReport,
                  "/cgi-bin/linkreport.cgi?rm=addlink&referer=addlink");
 }
-std::string homePageUrl() { return address("http://", Service::HomePage, "/"); }
-std::string versionFileUrl() { return address("http://", Service::VersionFile, "/Zarvell.ver"); }
+std::string homePageUrl() {
+  return address("http://", Service::HomePage, "/");
+}
+std::string versionFileUrl() {
+  return address("http://", Service::VersionFile, "/Zarvell.ver");
+}
 std::string downloadPageUrl() {
   return address("http://", Service::DownloadPage, "/download.html");
 }
-std::string surveyPageUrl() { return address("http://", Service::SurveyPage, "/survey.html"); }
+std::string surveyPageUrl() {
+  return address("http://", Service::SurveyPage, "/survey.html");
+}
 std::string iTunesStoreSearchAddress() {
   return address("itms://", Service::ITunesStore,
                  "/WebObjects/MZSearch.woa/wa/advancedSearchResults?");

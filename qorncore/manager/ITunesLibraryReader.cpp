@@ -99,11 +99,15 @@ void ITunesLibraryReader::startElement(std::string_view name, const XmlAttribute
     }
     ++depth_;
   } else if (name == "key") {
-    if (state_ == kTrack) state_ = kTrackKey;
-    else if (state_ == kPlaylist) state_ = kPlaylistKey;
+    if (state_ == kTrack)
+      state_ = kTrackKey;
+    else if (state_ == kPlaylist)
+      state_ = kPlaylistKey;
   } else if (name == "array") {
-    if (state_ == kOutside) state_ = kPlaylists;
-    else if (state_ == kPlaylist) state_ = kPlaylistItems;
+    if (state_ == kOutside)
+      state_ = kPlaylists;
+    else if (state_ == kPlaylist)
+      state_ = kPlaylistItems;
   }
   text_.clear();
 }
@@ -119,11 +123,15 @@ void ITunesLibraryReader::endElement(std::string_view name) {
     endDict();
   } else if (name == "key") {
     key_ = text_;
-    if (state_ == kTrackKey) state_ = kTrack;
-    else if (state_ == kPlaylistKey) state_ = kPlaylist;
+    if (state_ == kTrackKey)
+      state_ = kTrack;
+    else if (state_ == kPlaylistKey)
+      state_ = kPlaylist;
   } else if (name == "array") {
-    if (state_ == kPlaylistItems) state_ = kPlaylist;
-    else if (state_ == kPlaylists) state_ = kOutside;
+    if (state_ == kPlaylistItems)
+      state_ = kPlaylist;
+    else if (state_ == kPlaylists)
+      state_ = kOutside;
   } else {
     endValue();
   }
@@ -205,8 +213,8 @@ int ITunesLibraryReader::percentRead() const {
   return static_cast<int>(std::min<std::uint64_t>(bytesRead_, bytesTotal_) * 100 / bytesTotal_);
 }
 
-bool ITunesLibraryReader::report(const std::string& caption, const std::string& detail,
-                                 int current, int total) {
+bool ITunesLibraryReader::report(const std::string& caption, const std::string& detail, int current,
+                                 int total) {
   if (!callback_ || !goOn_) return goOn_;
   ProgressInfo info{};
   info.stage = kStage;
@@ -248,7 +256,8 @@ int ITunesLibraryReader::finish(XmlStatus status, ExpatParser& parser, const std
       return 1;
     case XmlStatus::ParseError: {
       const std::string line = std::to_string(parser.line());
-      console_ << "Parse error at line " << line << ":\n" << parser.errorText() << "\n"
+      console_ << "Parse error at line " << line << ":\n"
+               << parser.errorText() << "\n"
                << std::flush;
       return fail(name, "parse error at line " + line + ": " + parser.errorText());
     }

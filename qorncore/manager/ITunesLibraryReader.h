@@ -111,10 +111,10 @@ class ITunesLibraryReader : public XmlHandler {
   int totalShown_ = 0;
   std::string text_;  // character data since the last start tag (where it is needed)
   std::string key_;   // the last key read
-  std::map<std::string, std::string> values_;  // the current track's or playlist's values
-  std::vector<FESyncItem*> playlistTracks_;    // the current playlist's tracks (borrowed)
+  std::map<std::string, std::string> values_;           // the current track's or playlist's values
+  std::vector<FESyncItem*> playlistTracks_;             // the current playlist's tracks (borrowed)
   std::unordered_map<int32_t, FESyncItem*> byTrackId_;  // borrowed from items_
-  int depth_ = 0;  // dictionaries open
+  int depth_ = 0;                                       // dictionaries open
   int state_ = kOutside;
   bool goOn_ = true;
   std::uint64_t bytesRead_ = 0;

@@ -10,9 +10,9 @@ namespace qorn {
 void SyncItemDeleter::operator()(FESyncItem* item) const noexcept {
   if (!item) return;
   for (const char16_t* text :
-       {item->path, item->name, item->artist, item->album, item->textCp, item->textCt,
-        item->textCd, item->textLg, item->genre, item->textIk, item->textMo, item->textPd,
-        item->textPr, item->textPb, item->textSt, item->textWt})
+       {item->path, item->name, item->artist, item->album, item->textCp, item->textCt, item->textCd,
+        item->textLg, item->genre, item->textIk, item->textMo, item->textPd, item->textPr,
+        item->textPb, item->textSt, item->textWt})
     delete[] text;
   delete item;
 }

@@ -3,10 +3,10 @@
 #include <string>
 #include <string_view>
 
+#include "qornManager.h"
 #include "qorncore/datatypes/qornfloat.h"
 #include "qorncore/datatypes/qornstring.h"
 #include "qorncore/manager/features/FeatureManager.h"
-#include "qornManager.h"
 #include "zarvell/deployment.h"
 
 namespace qorn {
@@ -19,10 +19,17 @@ void appendValue(std::string& query, std::string_view text) {
   const qornstring escaped = qornstring(text).escapeForFile();
   for (char c : escaped.str()) {
     switch (c) {
-      case ' ': query += "%20"; break;
-      case '#': query += "%23"; break;
-      case '+': query += "%2b"; break;
-      default: query += c;
+      case ' ':
+        query += "%20";
+        break;
+      case '#':
+        query += "%23";
+        break;
+      case '+':
+        query += "%2b";
+        break;
+      default:
+        query += c;
     }
   }
 }

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "qornManager.h"
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/manager/ITunesLibraryReader.h"
 #include "qorncore/manager/SyncItemList.h"
-#include "qornManager.h"
 
 namespace qorn {
 

@@ -65,7 +65,9 @@ ServiceHost parseServiceHost(std::string_view value, int defaultPort);
 // The host of a service: its environment variable when set and not empty, else the
 // build-time default.
 ServiceHost serviceHost(Service service);
-inline ServiceHost communityHost() { return serviceHost(Service::Community); }
+inline ServiceHost communityHost() {
+  return serviceHost(Service::Community);
+}
 
 // Whole addresses on those hosts (the paths are fixed by the services):
 // "http://HOST/cgi-bin/similar.cgi?" (the query follows)

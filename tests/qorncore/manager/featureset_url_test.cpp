@@ -48,16 +48,19 @@ class FeaturesetUrl : public ::testing::Test {
 TEST_F(FeaturesetUrl, ASongWithoutStoredFeatures) {
   EXPECT_EQ(url(song), std::string(kAddress) +
                            "limit=10&output=1&name=Rock%20%26%20Roll&artist=AC%2fDC&"
-                           "album=Back%20in%20Black&keywords=rock,%20roll&md5=" + kMd5);
+                           "album=Back%20in%20Black&keywords=rock,%20roll&md5=" +
+                           kMd5);
 }
 
 TEST_F(FeaturesetUrl, ASongWithStoredFeatures) {
   std::vector<float> values(72);
   for (int k = 0; k < 72; ++k) values[k] = static_cast<float>(k + 1);
   // A few values whose number text is not plain digits.
-  const std::map<int, std::pair<float, const char*>> special = {
-      {1, {0.1f, "0.1"}}, {2, {-2.5f, "-2.5"}}, {3, {1234567.0f, "1.23457e+06"}},
-      {4, {1e-05f, "1e-05"}}, {72, {0.333333f, "0.333333"}}};
+  const std::map<int, std::pair<float, const char*>> special = {{1, {0.1f, "0.1"}},
+                                                                {2, {-2.5f, "-2.5"}},
+                                                                {3, {1234567.0f, "1.23457e+06"}},
+                                                                {4, {1e-05f, "1e-05"}},
+                                                                {72, {0.333333f, "0.333333"}}};
   for (const auto& [k, v] : special) values[k - 1] = v.first;
   ASSERT_EQ(engine.featureStore().append(kMd5, qorn::FeatureSet(values)),
             qorn::FeatureManager::kOk);
@@ -70,7 +73,8 @@ TEST_F(FeaturesetUrl, ASongWithStoredFeatures) {
   }
   EXPECT_EQ(url(song, 25, 0), std::string(kAddress) + "limit=25&output=0&" + features +
                                   "&name=Rock%20%26%20Roll&artist=AC%2fDC&"
-                                  "album=Back%20in%20Black&keywords=rock,%20roll&md5=" + kMd5);
+                                  "album=Back%20in%20Black&keywords=rock,%20roll&md5=" +
+                                  kMd5);
 }
 
 TEST_F(FeaturesetUrl, OptionalPartsAndEscaping) {
@@ -101,8 +105,7 @@ TEST_F(FeaturesetUrl, OptionalPartsAndEscaping) {
        },
        "limit=10&output=1&name=C%23%20Minor%20%2b%20%22x%22%2f%3cy%3e%25%20z%20\xC3\x83\xC2\xA9"
        "&artist=&md5="},
-      {"a limit in exponent form",
-       [](enginetest::Builder& net) { net.song(11, 10)->name = "L"; },
+      {"a limit in exponent form", [](enginetest::Builder& net) { net.song(11, 10)->name = "L"; },
        "limit=1.23457e+06&output=-1&name=L&artist=&md5="},
   };
   for (const auto& c : cases) {
@@ -118,8 +121,7 @@ TEST_F(FeaturesetUrl, OptionalPartsAndEscaping) {
 TEST_F(FeaturesetUrl, TheServiceHostComesFromTheEnvironment) {
   ::setenv("ZARVELL_SIMILAR_HOST", "127.0.0.1:8080", 1);
   const std::string text = url(song);
-  EXPECT_EQ(text.rfind("http://127.0.0.1:8080/cgi-bin/similar.cgi?limit=10&output=1&name=", 0),
-            0u)
+  EXPECT_EQ(text.rfind("http://127.0.0.1:8080/cgi-bin/similar.cgi?limit=10&output=1&name=", 0), 0u)
       << text;
 }
 

@@ -38,10 +38,10 @@ class ITunesImport : public ::testing::Test {
 };
 
 TEST_F(ITunesImport, AFileThatDoesNotParseImportsNothing) {
-  const std::string good = library(track(1, {{"Name", str("A")},
-                                             {"Location", str("file:///m/a.mp3")}}) +
-                                       track(2, {{"Name", str("B")}}),
-                                   "");
+  const std::string good =
+      library(track(1, {{"Name", str("A")}, {"Location", str("file:///m/a.mp3")}}) +
+                  track(2, {{"Name", str("B")}}),
+              "");
   const std::string path = dir.write("broken.xml", good.substr(0, good.size() - 20));
   EXPECT_EQ(engine.importITunes(path.c_str(), 0.5f, true), 0);
   EXPECT_EQ(text(), before);
@@ -51,9 +51,9 @@ TEST_F(ITunesImport, AFileThatDoesNotParseImportsNothing) {
 }
 
 TEST_F(ITunesImport, ACancelledReadImportsNothing) {
-  const std::string path = dir.write(
-      "lib.xml", library(track(1, {{"Name", str("A")}}) + track(2, {{"Name", str("B")}}),
-                         playlist("P", {1, 2})));
+  const std::string path =
+      dir.write("lib.xml", library(track(1, {{"Name", str("A")}}) + track(2, {{"Name", str("B")}}),
+                                   playlist("P", {1, 2})));
   progress = ProgressLog(2);
   EXPECT_EQ(engine.importITunes(path.c_str(), 0.5f, false), 0);
   EXPECT_EQ(text(), before);

@@ -187,10 +187,11 @@ TEST_F(ITunesReader, LocationsBecomePaths) {
 }
 
 TEST_F(ITunesReader, TextsAreUtf16AndNumbersAreRead) {
-  ASSERT_EQ(readText(library(track(1, {{"Name", str("B\xC3\xA9la &lt;\xE2\x98\x83&gt; \xF0\x9D\x84\x9E")},
-                                        {"Artist", str("AC/DC &amp; co")}}),
-                             "")),
-            1);
+  ASSERT_EQ(
+      readText(library(track(1, {{"Name", str("B\xC3\xA9la &lt;\xE2\x98\x83&gt; \xF0\x9D\x84\x9E")},
+                                 {"Artist", str("AC/DC &amp; co")}}),
+                       "")),
+      1);
   EXPECT_EQ(std::u16string(only().name), u"B\u00E9la <\u2603> \U0001D11E");
   EXPECT_EQ(std::u16string(only().artist), u"AC/DC & co");
 
@@ -208,9 +209,10 @@ TEST_F(ITunesReader, TextsAreUtf16AndNumbersAreRead) {
       {"", 0, "", 0},
   };
   for (const auto& n : numbers) {
-    ASSERT_EQ(readText(library(track(1, {{"Total Time", "<integer>" + std::string(n.totalTime) + "</integer>"},
-                                         {"Year", str(n.year)}}),
-                               "")),
+    ASSERT_EQ(readText(library(
+                  track(1, {{"Total Time", "<integer>" + std::string(n.totalTime) + "</integer>"},
+                            {"Year", str(n.year)}}),
+                  "")),
               1);
     EXPECT_EQ(+only().duration, n.duration) << n.totalTime;
     EXPECT_EQ(+only().year, n.yearRead) << n.year;
@@ -323,9 +325,7 @@ TEST_F(ITunesReader, DamagedAndHostileStructures) {
     std::string nested;
     for (int i = 0; i < n; ++i) nested += "<key>k</key><dict>";
     for (int i = 0; i < n; ++i) nested += "</dict>";
-    return library(track(1, {{"Nested", nested.substr(12)},
-                             {"Name", str("deep")}}),
-                   "");
+    return library(track(1, {{"Nested", nested.substr(12)}, {"Name", str("deep")}}), "");
   }();
   const std::string deepArrays = [] {
     std::string a = "<plist>";
@@ -338,11 +338,12 @@ TEST_F(ITunesReader, DamagedAndHostileStructures) {
     std::string text;
     std::vector<std::string> names;  // the entries read, in order
   } cases[] = {
-      {"a repeated track id", library(track(5, {{"Name", str("a")}}) + track(5, {{"Name", str("b")}}),
-                                      playlist("P", {5, 5})),
+      {"a repeated track id",
+       library(track(5, {{"Name", str("a")}}) + track(5, {{"Name", str("b")}}),
+               playlist("P", {5, 5})),
        {"a", "b"}},
-      {"a playlist naming unknown tracks", library(track(1, {{"Name", str("a")}}),
-                                                   playlist("P", {2, -1, 2147483647})),
+      {"a playlist naming unknown tracks",
+       library(track(1, {{"Name", str("a")}}), playlist("P", {2, -1, 2147483647})),
        {"a"}},
       {"dictionaries nested in a track", deep, {"deep"}},
       {"arrays and dictionaries nested deep", deepArrays, {}},
@@ -351,21 +352,23 @@ TEST_F(ITunesReader, DamagedAndHostileStructures) {
            "</array><key>Tracks</key><dict>" + track(1, {{"Name", str("late")}}) +
            "</dict></dict></plist>",
        {"late"}},
-      {"tracks as an array", "<plist><dict><key>Tracks</key><array>" +
-                                 dict({{"Name", str("x")}}) + "</array></dict></plist>",
+      {"tracks as an array",
+       "<plist><dict><key>Tracks</key><array>" + dict({{"Name", str("x")}}) +
+           "</array></dict></plist>",
        {}},
       {"a track value that is no dictionary",
-       library("<key>1</key><string>x</string>" + track(2, {{"Name", str("two")}}), ""), {"two"}},
+       library("<key>1</key><string>x</string>" + track(2, {{"Name", str("two")}}), ""),
+       {"two"}},
       // The key's own text ends the key early; the value after it is the track's name.
       {"a key holding a dictionary",
        library("<key>1</key><dict><key>Name</key><string>k</string><key><dict><key>Name</key>"
                "<string>in key</string></dict></key></dict>",
                ""),
        {"in key"}},
-      {"a value without key", library("<key>1</key><dict><string>lone</string></dict>", ""),
-       {""}},
+      {"a value without key", library("<key>1</key><dict><string>lone</string></dict>", ""), {""}},
       {"a track without anything", library("<key>1</key><dict/>", ""), {""}},
-      {"a bare root dictionary", "<dict><dict>" + track(1, {{"Name", str("bare")}}) + "</dict></dict>",
+      {"a bare root dictionary",
+       "<dict><dict>" + track(1, {{"Name", str("bare")}}) + "</dict></dict>",
        {"bare"}},
       {"values of every plist kind",
        library(track(1, {{"Name", str("kinds")},

@@ -20,8 +20,12 @@ namespace itunestest {
 // One key and its value element of a dictionary, e.g. {"Name", "<string>A</string>"}.
 using Entry = std::pair<std::string, std::string>;
 
-inline std::string str(const std::string& text) { return "<string>" + text + "</string>"; }
-inline std::string integer(long long n) { return "<integer>" + std::to_string(n) + "</integer>"; }
+inline std::string str(const std::string& text) {
+  return "<string>" + text + "</string>";
+}
+inline std::string integer(long long n) {
+  return "<integer>" + std::to_string(n) + "</integer>";
+}
 
 inline std::string dict(std::initializer_list<Entry> entries) {
   std::string out = "<dict>\n";
@@ -31,8 +35,8 @@ inline std::string dict(std::initializer_list<Entry> entries) {
 
 // A track dictionary under its id key, as iTunes writes it.
 inline std::string track(int id, std::initializer_list<Entry> entries) {
-  std::string out = "<key>" + std::to_string(id) + "</key>\n<dict>\n\t<key>Track ID</key>" +
-                    integer(id) + "\n";
+  std::string out =
+      "<key>" + std::to_string(id) + "</key>\n<dict>\n\t<key>Track ID</key>" + integer(id) + "\n";
   for (const auto& [key, value] : entries) out += "\t<key>" + key + "</key>" + value + "\n";
   return out + "</dict>\n";
 }
