@@ -13,3 +13,12 @@ target_link_libraries(qorn_manager PUBLIC qorn_engine)
 if(TARGET qorn_features)
   target_link_libraries(qorn_manager PUBLIC qorn_features)
 endif()
+
+# The iTunes library import and the similar-songs query. The library entries (FESyncItem)
+# and the progress records come from the engine's boundary headers.
+target_sources(qorn_manager PRIVATE
+  ${CMAKE_CURRENT_SOURCE_DIR}/SyncItemList.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ITunesLibraryReader.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerITunes.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerFeaturesetUrl.cpp)
+target_include_directories(qorn_manager PUBLIC ${CMAKE_SOURCE_DIR}/sonalyx/core/include)

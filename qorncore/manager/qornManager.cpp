@@ -106,10 +106,6 @@ void qornManager::appendKeywords(const Node* node, std::string& out) const {
   if (hasNetwork() && node) keywords().appendKeywords(node, out);
 }
 
-const char* qornManager::featuresetUrl(const Node*, int, int) {
-  return nullptr;
-}
-
 void qornManager::forgetNode(Node* node) {
   eraseAll(kalvorets_, node);
   eraseAll(palette_, node);
@@ -330,9 +326,6 @@ int qornManager::importFileList(const char**, int, float) {
   return 0;
 }
 int qornManager::importFromMetaData(const std::vector<FESyncItem*>&, float, bool) {
-  return 0;
-}
-int qornManager::importITunes(const char*, float, bool) {
   return 0;
 }
 

@@ -67,6 +67,10 @@ class qornManager : public PlexEngine {
   int removeNodeFromNet(Node* node);
   std::string keywordsOf(const Node* node) const;
   void appendKeywords(const Node* node, std::string& out) const;  // keywordsOf, appended
+  // The similar-songs query of a song (null for any other node): the service's query
+  // address, "limit=" and "&output=" as number texts, the stored features f1..f72 when the
+  // store holds the song's md5, then name, artist, album and keywords as escaped texts and
+  // the md5. The text lives in the manager until the next call.
   const char* featuresetUrl(const Node* node, int limit, int mode);
 
   // ---- Play events and learning
@@ -177,6 +181,7 @@ class qornManager : public PlexEngine {
   IQornManagerCallback* callback_ = nullptr;
   std::vector<Node*> playQueue_;
   std::string damagedNetworkPath_;
+  std::string featuresetUrl_;  // the last featuresetUrl text
   // Saved taboo lists of setLocalTabooList, oldest first (one engine per process).
   std::deque<std::unique_ptr<TabooList>> savedTaboo_;
 };

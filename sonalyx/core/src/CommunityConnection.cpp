@@ -9,7 +9,7 @@ bool CommunityConnection::open() {
   if (client_) return true;
   HttpClient client;
   if (!client.ok()) return false;
-  host_ = communityHost();
+  host_ = zarvell::communityHost();
   client_.emplace(std::move(client));
   return true;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "DeploymentHosts.h"
+#include "zarvell/deployment.h"
 #include "HttpClient.h"
 #include "Multipart.h"
 #include "sonalyx/Sonalyx.h"
@@ -63,7 +63,7 @@ class CommunityConnection {
   std::int32_t post(const char* path, const std::u16string& packet);
 
   std::optional<HttpClient> client_;
-  ServiceHost host_;
+  zarvell::ServiceHost host_;
   HttpLimits limits_;
   std::vector<FormPart> parts_;  // form of the next (or last) request
   std::string reply_;            // body of the last reply, until the next exchange or close

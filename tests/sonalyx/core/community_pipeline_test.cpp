@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "CommunityTestSupport.h"
-#include "DeploymentHosts.h"
+#include "zarvell/deployment.h"
 #include "SonalyxTestSupport.h"
 
 namespace sonalyx::test {
@@ -48,7 +48,7 @@ TEST_F(CommunityPipeline, SixtySongsAreDownloadedAnalysedAndUploadedInChunks) {
   script.dropUpload = 1;  // the last exchange of the call fails
   FixtureHttpServer server([&script](const RecordedRequest& r) { return script(r); });
   ASSERT_TRUE(server.ok());
-  ScopedEnv host(kCommunityHostVariable, server.hostPort());
+  ScopedEnv host(zarvell::kCommunityHostVariable, server.hostPort());
 
   Recorder recorder;
   Session session(module_, recorder);
@@ -101,7 +101,7 @@ TEST_F(CommunityPipeline, DownloadOnlyRunsNeedNoAnalysis) {
   script.unknown = [](int) { return false; };
   FixtureHttpServer server([&script](const RecordedRequest& r) { return script(r); });
   ASSERT_TRUE(server.ok());
-  ScopedEnv host(kCommunityHostVariable, server.hostPort());
+  ScopedEnv host(zarvell::kCommunityHostVariable, server.hostPort());
   Recorder recorder;
   Session session(module_, recorder);
   SongList songs;
@@ -118,7 +118,7 @@ TEST_F(CommunityPipeline, DownloadOnlyRunsNeedNoAnalysis) {
 
 TEST_F(CommunityPipeline, UnreachableServerFallsBackToLocalAnalysis) {
   RefusingPort refusing;
-  ScopedEnv host(kCommunityHostVariable, refusing.hostPort());
+  ScopedEnv host(zarvell::kCommunityHostVariable, refusing.hostPort());
   Recorder recorder;
   Session session(module_, recorder);
   SongList songs;

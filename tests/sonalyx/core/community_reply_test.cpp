@@ -7,7 +7,7 @@
 
 #include "CommunityReply.h"
 #include "CommunityTestSupport.h"
-#include "DeploymentHosts.h"
+#include "zarvell/deployment.h"
 #include "SonalyxTestSupport.h"
 
 namespace sonalyx::test {
@@ -32,7 +32,7 @@ class CommunityReplies : public ::testing::Test {
     return n;
   }
   FixtureHttpServer server_;
-  ScopedEnv host_{kCommunityHostVariable, server_.hostPort()};
+  ScopedEnv host_{zarvell::kCommunityHostVariable, server_.hostPort()};
   CommunityConnection connection_;
 };
 
@@ -168,7 +168,7 @@ TEST_F(CommunityReplies, SilentServerTimesOut) {
 
 TEST(CommunityTransport, RefusedConnectionAndClosedConnection) {
   RefusingPort refusing;
-  ScopedEnv host(kCommunityHostVariable, refusing.hostPort());
+  ScopedEnv host(zarvell::kCommunityHostVariable, refusing.hostPort());
   CommunitySongs songs(2);
   CommunityConnection connection;
   EXPECT_EQ(connection.download(songs.refs()), kHttpErrorCannotConnect);

@@ -6,7 +6,7 @@
 #include <clocale>
 
 #include "CommunityTestSupport.h"
-#include "DeploymentHosts.h"
+#include "zarvell/deployment.h"
 #include "QrPacket.h"
 #include "SonalyxTestSupport.h"
 
@@ -29,7 +29,7 @@ class CommunityWire : public ::testing::Test {
     return requests.empty() ? std::string() : packetOf(requests.back());
   }
   FixtureHttpServer server_;
-  ScopedEnv host_{kCommunityHostVariable, server_.hostPort()};
+  ScopedEnv host_{zarvell::kCommunityHostVariable, server_.hostPort()};
 };
 
 // Fills every metadata field with a distinct value.
@@ -196,31 +196,6 @@ TEST(CommunityEscaping, FeaturesUseEightDecimalsWhateverTheLocale) {
   char reference[64];
   std::snprintf(reference, sizeof reference, "%0.8f", static_cast<double>(123456.789f));
   EXPECT_EQ(formatFeature(123456.789f), reference);
-}
-
-TEST(CommunityHost, DefaultsAndOverrides) {
-  {
-    ::unsetenv(kCommunityHostVariable);
-    const ServiceHost h = communityHost();
-    EXPECT_EQ(h.host, "community.zarvell.example");
-    EXPECT_EQ(h.port, 80);
-  }
-  struct Case {
-    std::string value, host;
-    int port;
-  } cases[] = {{"127.0.0.1:8080", "127.0.0.1", 8080},
-               {"example.org", "example.org", 80},
-               {"[::1]:81", "[::1]", 81},
-               {"[::1]", "[::1]", 80},
-               {"h:", "h", 80},
-               {"h:99999", "h", 80},
-               {"h:12x", "h", 80}};
-  for (const auto& c : cases) {
-    ScopedEnv env(kCommunityHostVariable, c.value);
-    const ServiceHost h = communityHost();
-    EXPECT_EQ(h.host, c.host) << c.value;
-    EXPECT_EQ(h.port, c.port) << c.value;
-  }
 }
 
 }  // namespace
