@@ -17,6 +17,7 @@ packages=(
   clang libclang-rt-14-dev
   # engine
   liblog4cplus-dev libexpat1-dev expat libsvm-dev
+  libsvm-tools  # svm-predict: the link-inference tests check probabilities against it
   # audio analysis: decoders, features, hashing, community exchange
   ffmpeg libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
