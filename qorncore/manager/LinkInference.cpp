@@ -140,9 +140,8 @@ float LinkInference::similarity(const Node* a, const Node* b) {
   sides_.clear();  // the features may have changed since the last call
   Side& sa = side(a);
   Side& sb = side(b);
-  // The pairwise model is needed only when the CVs cannot tell.
-  if (!pairwiseUsable_ && !(sa.cv && sb.cv && !sa.cv->empty() && !sb.cv->empty()) &&
-      sa.hasFeatures && sb.hasFeatures && !triedPairwise_) {
+  // Outside a run the pairwise model is loaded when first needed (one try until the next run).
+  if (!pairwiseUsable_ && !triedPairwise_ && sa.hasFeatures && sb.hasFeatures) {
     triedPairwise_ = true;
     loadPairwiseModel();
   }

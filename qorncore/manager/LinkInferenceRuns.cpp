@@ -24,14 +24,22 @@ bool isSong(const Node* n) { return n != nullptr && n->getType() == kSong; }
 
 }  // namespace
 
+namespace {
+
+// False, with the console and log line, when the normaliser table cannot normalise a song.
+bool normalisersComplete() {
+  if (normaliserTable().complete()) return true;
+  const std::string line = "Error: Normaliser info is missing in " + normaliserFilePath();
+  engineConsole() << line << std::endl;
+  QORN_LOG(Error, kSource, line);
+  return false;
+}
+
+}  // namespace
+
 bool LinkInference::compareWithPool(Node* y, const std::vector<Node*>& pool,
                                     std::vector<ScoredSong>& out) {
-  if (!normaliserTable().complete()) {
-    const std::string line = "Error: Normaliser info is missing in " + normaliserFilePath();
-    engineConsole() << line << std::endl;
-    QORN_LOG(Error, kSource, line);
-    return false;
-  }
+  if (!normalisersComplete()) return false;
   Side& sy = side(y);
   for (Node* other : pool) {
     Side& so = side(other);
@@ -56,6 +64,10 @@ int LinkInference::inferFull(const std::vector<Node*>& songs, float linkParam) {
     QORN_LOG(Info, kSource, "ABORTED inferLinksSVM");
     return 0;
   }
+  // Without a complete normaliser table no song can be compared: every visit would fail
+  // the same way (and each would still gather a pool of every remaining song). Said once;
+  // the run ends as a run that made no links.
+  if (!normalisersComplete()) return 1;
   buildClassVectors(songs);
 
   AscHolder& links = engine_.links();
