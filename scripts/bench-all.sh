@@ -5,7 +5,7 @@
 #   --quick     fewer runs and songs (a first look; about a quarter of the full time)
 #   --rounds N  runs every benchmark script N times; each row shows the median over the
 #               rounds (default 3, with --quick 1)
-#   --only LIST comma-separated subset of: network,features,engine,sonalyx,bextract
+#   --only LIST comma-separated subset of: network,features,engine,sonalyx,bextract,inference
 #
 # Every figure is measured beside its reference in the same run of the same script (the
 # save beside one write+fsync of the same bytes, the load beside xmlwf on the same file,
@@ -25,13 +25,17 @@
 #                      BM_Memory counters
 #   bench-sonalyx.sh   "per song, mean ms: a A  b B  c C  d D  e E  peer P"
 #   bench-bextract.sh  Google Benchmark console line "BM_BextractRaw_median T ms C ms"
+#   bench-inference.sh "quality engine top5 jaccard: J", "quality reference euclidean
+#                      z-scored top5 jaccard: J", "median similarity pairwise path us/pair: T
+#                      (libsvm on the same vectors: T)", "median full 10000 ms per visited
+#                      song: T"
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 quick=0
 rounds=""
-only="network,features,engine,sonalyx,bextract"
+only="network,features,engine,sonalyx,bextract,inference"
 usage() { sed -n '4,9p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 while [ $# -gt 0 ]; do
   case $1 in
@@ -52,15 +56,15 @@ done
 if [ -z "$rounds" ]; then rounds=$((quick ? 1 : 3)); fi
 case $rounds in ''|*[!0-9]*|0) echo "bench-all: --rounds needs a positive number" >&2; exit 2 ;; esac
 for part in ${only//,/ }; do
-  case $part in network|features|engine|sonalyx|bextract) ;;
+  case $part in network|features|engine|sonalyx|bextract|inference) ;;
     *) echo "bench-all: unknown benchmark '$part'" >&2; exit 2 ;; esac
 done
 wanted() { [[ ",$only," == *",$1,"* ]]; }
 
 if [ "$quick" = 1 ]; then
-  net_runs=3; feature_reps=5; engine_cycles=500; songs=24; bextract_reps=3
+  net_runs=3; feature_reps=5; engine_cycles=500; songs=24; bextract_reps=3; inference_runs=1
 else
-  net_runs=9; feature_reps=9; engine_cycles=2000; songs=200; bextract_reps=9
+  net_runs=9; feature_reps=9; engine_cycles=2000; songs=200; bextract_reps=9; inference_runs=3
 fi
 
 logs=$root/build/bench-all
@@ -161,8 +165,24 @@ run_bextract() {
   else missing bextract "$log"; fi
 }
 
+run_inference() {
+  local log=$logs/inference.$1.log
+  BENCH_RUNS=$inference_runs scripts/bench-inference.sh >"$log" 2>&1 || { echo "bench-all: bench-inference.sh failed (see $log)" >&2; return; }
+  local q e s l f
+  q=$(field "$log" "quality engine top5 jaccard: "); e=$(field "$log" "quality reference euclidean z-scored top5 jaccard: ")
+  s=$(field "$log" "median similarity pairwise path us/pair: ")
+  l=$(sed -n 's/^median similarity pairwise path.*(libsvm on the same vectors: \([0-9.]*\)).*/\1/p' "$log" | head -1)
+  f=$(field "$log" "median full 10000 ms per visited song: ")
+  if [ -n "$q" ] && [ -n "$e" ]; then row "link quality, top-5 Jaccard vs z-scored Euclidean" "$q" "$e" ">= 0.50, > 1x" -
+  else missing "inference quality" "$log"; fi
+  if [ -n "$s" ] && [ -n "$l" ]; then row "pairwise similarity per pair vs libsvm predict (us)" "$s" "$l" "-" us
+  else missing "inference similarity" "$log"; fi
+  if [ -n "$f" ]; then row "full link inference, 10k songs, per visited song (ms)" "$f" - "<= 3 ms" ms
+  else missing "full inference" "$log"; fi
+}
+
 for ((r = 1; r <= rounds; r++)); do
-  for part in network features engine sonalyx bextract; do
+  for part in network features engine sonalyx bextract inference; do
     wanted "$part" || continue
     echo "bench-all: round $r/$rounds: $part (load $(cut -d' ' -f1 /proc/loadavg))" >&2
     "run_$part" "$r"

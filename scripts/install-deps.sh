@@ -17,6 +17,7 @@ packages=(
   clang libclang-rt-14-dev
   # engine
   liblog4cplus-dev libexpat1-dev expat libsvm-dev
+  libsvm-tools  # svm-predict: the link-inference tests check probabilities against it
   # tag reading (Orsank, Velmor)
   libtag1-dev
   # audio analysis: decoders, features, hashing, community exchange

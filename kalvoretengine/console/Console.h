@@ -84,6 +84,7 @@ void registerNetworkBuildCommands(CommandTable& table);  // song, album, artist,
 void registerNodeCommands(CommandTable& table);          // node queries, log output
 void registerEngineCommands(CommandTable& table);        // play events, selection, lists
 void registerFileCommands(CommandTable& table);          // load, save
+void registerInferenceCommands(CommandTable& table);     // similarity, inferLinks
 
 // Every command, "help" included.
 CommandTable allCommands();
