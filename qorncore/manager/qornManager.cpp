@@ -326,12 +326,6 @@ int qornManager::addToPalette(const std::map<std::string, std::string>& attribut
 
 // ---- Import (served by the import module) ---------------------------------------------------
 
-int qornManager::importFileList(const char**, int, float) {
-  return 0;
-}
-int qornManager::importFromMetaData(const std::vector<FESyncItem*>&, float, bool) {
-  return 0;
-}
 int qornManager::importITunes(const char*, float, bool) {
   return 0;
 }
