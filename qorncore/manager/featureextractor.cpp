@@ -8,6 +8,7 @@
 #include "qorncore/datatypes/ErrorReport.h"
 #include "qorncore/manager/features/FeatureManager.h"
 #include "qorncore/manager/features/NormaliserTable.h"
+#include "zarvell/paths.h"
 #include "zarvell/text.h"
 
 namespace qorn {
@@ -90,6 +91,12 @@ int FeatureExtractor::run(const std::vector<FESyncItem*>& items, std::vector<std
               ""))
     return 0;
 
+  // The data folder of a first import may not have the folder of the store and the
+  // features XML file yet.
+  for (const std::string& path : {store_->storePath(), featuresXmlPath_}) {
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0) zarvell::makeFolders(path.substr(0, slash));
+  }
   if (canAnalyse() && !items.empty()) {
     analyse(items, md5s);
   } else if (!items.empty()) {

@@ -74,11 +74,6 @@ std::string featuresXmlPath(const std::string& storePath) {
   return (hasExtension ? storePath.substr(0, dot) : storePath) + ".xml";
 }
 
-void makeParentFolder(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash != std::string::npos && slash > 0) zarvell::makeFolders(path.substr(0, slash));
-}
-
 // Stage 3: builds the nodes of the items.
 class NodeBuilder {
  public:
@@ -235,7 +230,6 @@ int qornManager::importFromMetaData(const std::vector<FESyncItem*>& items, float
                                     bool merge) {
   std::vector<std::string> md5s;
   {
-    makeParentFolder(features_->storePath());
     FeatureExtractor extractor(features_.get(), callback_, featuresXmlPath(features_->storePath()));
     if (extractor.run(items, md5s, 2, 4) <= 0) return 0;
     // A cancel answered during the analysis ends the import here: the features computed
