@@ -17,6 +17,8 @@ packages=(
   clang libclang-rt-14-dev
   # engine
   liblog4cplus-dev libexpat1-dev expat libsvm-dev
+  # tag reading (Orsank, Velmor)
+  libtag1-dev
   # audio analysis: decoders, features, hashing, community exchange
   ffmpeg libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev

@@ -59,9 +59,22 @@ SliceRequest mp3Slice(const std::string& path, std::int64_t size) {
   return slice;
 }
 
+// True when `path` ends in `suffix` (lower-case ASCII), compared without regard to case.
+bool endsWithNoCase(std::u16string_view path, std::u16string_view suffix) {
+  if (path.size() < suffix.size()) return false;
+  const std::u16string_view tail = path.substr(path.size() - suffix.size());
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    if (lowerAscii(tail[i]) != suffix[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 SampleKind sampleKindOf(std::u16string_view path) {
+  for (std::u16string_view xiph : {u".flac", u".ogg", u".oga", u".opus"}) {
+    if (endsWithNoCase(path, xiph)) return SampleKind::Xiph;
+  }
   if (path.size() < 3) return SampleKind::None;
   std::u16string ext;
   for (char16_t c : path.substr(path.size() - 3)) ext.push_back(lowerAscii(c));
@@ -79,6 +92,7 @@ SliceRequest sliceFor(SampleKind kind, const std::string& utf8Path, std::int64_t
     case SampleKind::Wav:
       return SliceRequest{size / 2, kDefaultLength};
     case SampleKind::Aac:
+    case SampleKind::Xiph:
     case SampleKind::Wma:
     case SampleKind::None:
       break;

@@ -11,8 +11,10 @@
 
 namespace sonalyx {
 
-// File kind, from the last three characters of the path (case-insensitive).
-enum class SampleKind { None, Mp3, Aac, Wav, Wma };
+// File kind, compared without regard to ASCII case: Xiph when the path ends in ".flac",
+// ".ogg", ".oga" or ".opus", otherwise from the last three characters of the path ("mp3",
+// "m4a", "wav", "wma" or "m4p"). Xiph files are hashed with the AAC rule.
+enum class SampleKind { None, Mp3, Aac, Wav, Wma, Xiph };
 
 SampleKind sampleKindOf(std::u16string_view path);
 

@@ -50,7 +50,8 @@ std::string jsonNumber(float value) {
 std::string noHashReason(const std::string& file) {
   const std::u16string path = zarvell::pathToUtf16(file);
   if (sonalyx::sampleKindOf(path) == sonalyx::SampleKind::None) {
-    return "only files ending in .mp3, .m4a, .wav, .wma or .m4p have a sample hash";
+    return "only files ending in .mp3, .m4a, .wav, .wma, .m4p, .flac, .ogg, .oga or .opus have a "
+           "sample hash";
   }
   struct stat info {};
   if (::stat(file.c_str(), &info) != 0) return std::string("cannot be read: ") + std::strerror(errno);

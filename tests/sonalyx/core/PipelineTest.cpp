@@ -162,11 +162,11 @@ TEST_F(Pipeline, KnownSongsAreNeitherDownloadedNorAnalysed) {
 
 TEST_F(Pipeline, SongsWithoutHashAreSkippedAndUnreadableSongsKeepNoFeatures) {
   TempDir dir;
-  fs::copy_file(audioFile("tone1k_20s.wav"), dir.path() / "song.flac");
+  fs::copy_file(audioFile("tone1k_20s.wav"), dir.path() / "song.aiff");
   Recorder recorder;
   Session session(module_, recorder);
   SongList songs;
-  songs.add(dir.file("song.flac"));           // no hash: skipped, never looked up
+  songs.add(dir.file("song.aiff"));           // no hash: skipped, never looked up
   songs.add(dir.file("missing.mp3"));         // cannot be opened: no hash either
   songs.addNullPath();                        // no path: no hash
   songs.add(audioFile("garbage.mp3"));        // hashed, but no decoder reads it

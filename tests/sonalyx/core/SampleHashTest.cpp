@@ -90,7 +90,8 @@ TEST(SampleHash, KindIsTakenFromTheLastThreeCharactersInAnyCase) {
 
 TEST(SampleHash, NoHashWithoutAKnownKindOrAReadableFile) {
   TempDir dir;
-  for (const char* name : {"song.flac", "song.ogg", "song.mp4", "mp"}) {
+  // A Xiph extension counts only as a whole extension at the very end of the name.
+  for (const char* name : {"song.mp4", "mp", "song.xyz", "songflac", "song.flac.txt", "opus"}) {
     fs::copy_file(dataFile("whole_10000.wav"), dir.path() / name);
     EXPECT_EQ(hashOf(dir.file(name)), "") << name;
   }
@@ -99,6 +100,27 @@ TEST(SampleHash, NoHashWithoutAKnownKindOrAReadableFile) {
   EXPECT_EQ(hashOf(dir.file("folder.mp3")), "");
   EXPECT_EQ(sampleHash(nullptr), "");
   EXPECT_EQ(sampleHash(u""), "");
+}
+
+// FLAC, Ogg and Opus files (any case of the extension) are hashed with the AAC rule: 20,000
+// bytes starting 100,000 before the end, or the whole file when it is shorter than that.
+TEST(SampleHash, XiphFilesUseTheAacSlice) {
+  TempDir dir;
+  const std::string big = audioFile("noise_30s.wav");
+  ASSERT_TRUE(fs::exists(big));
+  const long long size = static_cast<long long>(fs::file_size(big));
+  ASSERT_GT(size, 120000);
+  const std::string fromEnd = ddMd5(big, size - 100000, 20000);
+  ASSERT_NE(fromEnd, ddMd5(big, size / 2, 20000));  // the WAV rule would give another key
+  for (const char* name :
+       {"song.flac", "Song.FLAC", "a.ogg", "b.Ogg", "c.oga", "d.OGA", "e.opus", "f.OpUs"}) {
+    fs::copy_file(big, dir.path() / name);
+    EXPECT_EQ(hashOf(dir.file(name)), fromEnd) << name;
+  }
+  fs::copy_file(dataFile("whole_10000.wav"), dir.path() / "short.flac");
+  EXPECT_EQ(hashOf(dir.file("short.flac")), "804ef51581ee4bcbd57c77fec5c12ace");
+  std::ofstream(dir.file("empty.opus")).close();
+  EXPECT_EQ(hashOf(dir.file("empty.opus")), "");
 }
 
 // Empty files have nothing to tell them apart: none gets a hash (the digest of no bytes,

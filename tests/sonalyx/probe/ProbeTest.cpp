@@ -131,10 +131,10 @@ TEST(Probe, ReasonsForFilesWithoutAResult) {
   const std::string missing = (dir.path() / "missing.mp3").string();
   const std::string garbage = dir.copy("garbage.mp3", "garbage.mp3");
   std::ofstream((dir.path() / "empty.mp3").string()).close();
-  const std::string flac = dir.copy("tone1k_20s.wav", "song.flac");
+  const std::string aiff = dir.copy("tone1k_20s.wav", "song.aiff");
   const std::string good = dir.copy("tone1k_20s.wav", "good.wav");
   const ProbeRun run = probe(quote(missing) + " " + quote(garbage) + " " +
-                        quote((dir.path() / "empty.mp3").string()) + " " + quote(flac) + " " +
+                        quote((dir.path() / "empty.mp3").string()) + " " + quote(aiff) + " " +
                         quote(good));
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("sonalyx-probe: " + missing + ": No such file or directory\n"),
@@ -147,15 +147,15 @@ TEST(Probe, ReasonsForFilesWithoutAResult) {
       << run.err;
   EXPECT_NE(run.err.find("empty.mp3: no sample hash: the file is empty\n"), std::string::npos);
   EXPECT_NE(run.out.find("md5: (none: the file is empty)\n"), std::string::npos);
-  EXPECT_NE(run.err.find("song.flac: no sample hash: only files ending in .mp3, .m4a, .wav, "
-                         ".wma or .m4p have a sample hash\n"),
+  EXPECT_NE(run.err.find("song.aiff: no sample hash: only files ending in .mp3, .m4a, .wav, "
+                         ".wma, .m4p, .flac, .ogg, .oga or .opus have a sample hash\n"),
             std::string::npos)
       << run.err;
   EXPECT_EQ(run.err.find(good + ": "), std::string::npos) << run.err;
   // The missing file gives no record; the other four do, the good one with features.
   EXPECT_EQ(countOf(run.out, "file: "), 4);
   EXPECT_EQ(countOf(run.out, "features: (analysis failed)"), 2);
-  EXPECT_EQ(countOf(run.out, "\nf300: "), 2);  // the .flac decodes too: it only lacks a hash
+  EXPECT_EQ(countOf(run.out, "\nf300: "), 2);  // the .aiff decodes too: it only lacks a hash
 }
 
 // Folders are scanned recursively for audio files (other files are left alone), in sorted
