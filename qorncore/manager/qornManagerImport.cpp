@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <new>
 #include <set>
 #include <string>
 
@@ -108,7 +109,8 @@ class NodeBuilder {
   void fillMapsFromNetwork() {
     for (const auto& entry : holder_.byId()) {
       Node* node = entry.second;
-      if (SongListNode* list = node->asSongList())
+      // A playlist that happens to carry an album's name is not that album.
+      if (SongListNode* list = node->asSongList(); list && list->listType != kPlayList)
         albums_.emplace(list->name.str(), list);
       else if (node->asArtist())
         artists_.emplace(node->name.str(), node);
@@ -211,7 +213,16 @@ int qornManager::scanTags(const char** files, int count, std::vector<FESyncItem*
       QORN_LOG(Error, kSource, "Orsank filepath has zero lenght!");
       path = "dummy";
     }
-    if (extract) items.push_back(readItem(extract, path));
+    if (extract) {
+      try {
+        items.push_back(readItem(extract, path));
+      } catch (const std::bad_alloc&) {
+        QORN_LOG(Error, kSource, "curItem is null");
+        for (FESyncItem* item : items) freeItem(item);
+        items.clear();
+        return -1;
+      }
+    }
     if (!progress.report(i + 1, total, "Scanning meta data", path, "")) {
       for (FESyncItem* item : items) freeItem(item);
       items.clear();

@@ -396,19 +396,33 @@ TEST_F(ImportTest, ImportingTheSameSongsTwiceWithMergingAddsNothing) {
   EXPECT_EQ(engine->featureStore().recordCount(), records);
 }
 
-TEST_F(ImportTest, NewSongJoinsAnAlbumOfTheNetwork) {
+TEST_F(ImportTest, NewSongsJoinAlbumsAndArtistsOfTheNetworkButNoPlaylist) {
   start(shippedModel());
   buildOldNetwork(*engine);
+  auto* playlist = new qorn::SongListNode(10);
+  playlist->name = "Other Album";
+  playlist->listType = qorn::kPlayList;
+  ASSERT_EQ(engine->addNode(playlist), 1);
   Items items;
   items.add(lib.a, "First Song", "Test Artist", "Shared Album", "Rock", 8);
+  items.add(lib.c, "Third Song", "Test Artist", "Other Album", "Jazz", 7);
   ASSERT_EQ(engine->importFromMetaData(items.get(), 1.0f, true), 1) << qorn::logOutputText();
-  ASSERT_EQ(engine->nodes().size(), 4u);  // album and artist are those of the network
-  Node* song = engine->nodes().find(4);
-  EXPECT_EQ(engine->nodes().find(1)->asSongList()->tracks, (std::vector<int32_t>{2, 4}));
-  EXPECT_FLOAT_EQ(engine->getLinkStrength(engine->nodes().find(1), song), 0.2f);
-  EXPECT_FLOAT_EQ(engine->getLinkStrength(engine->nodes().find(3), song), 0.3f);
+  // Ids go on from the largest: the first song (album and artist known), then the new
+  // album of the second and its song.
+  ASSERT_EQ(engine->nodes().size(), 7u);
+  Node* first = engine->nodes().find(11);
+  Node* newAlbum = engine->nodes().find(12);
+  Node* third = engine->nodes().find(13);
+  ASSERT_TRUE(first && newAlbum && third);
+  EXPECT_EQ(newAlbum->name.str(), "Other Album");
+  EXPECT_EQ(engine->nodes().find(1)->asSongList()->tracks, (std::vector<int32_t>{2, 11}));
+  EXPECT_TRUE(engine->nodes().find(10)->asSongList()->tracks.empty());
+  EXPECT_FLOAT_EQ(engine->getLinkStrength(engine->nodes().find(1), first), 0.2f);
+  EXPECT_FLOAT_EQ(engine->getLinkStrength(newAlbum, third), 0.2f);
+  for (Node* song : {first, third})
+    EXPECT_FLOAT_EQ(engine->getLinkStrength(engine->nodes().find(3), song), 0.3f);
   EXPECT_EQ(engine->nodes().find(1)->duration, 208);
-  EXPECT_EQ(engine->nodes().find(3)->duration, 208);
+  EXPECT_EQ(engine->nodes().find(3)->duration, 215);
 }
 
 TEST_F(ImportTest, FirstActivationsFollowTheHotlistLength) {
