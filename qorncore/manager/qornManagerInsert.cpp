@@ -71,14 +71,15 @@ std::string duplicateKey(const Node* node) {
   return std::string();
 }
 
-// Takes a song that leaves the import out of the track lists the import built or grew.
+// Takes a song that leaves the import out of the track lists the import built or grew
+// (null entries of the batch are nodes already given up).
 void forgetTrack(ImportBatch& batch, int32_t songId) {
   auto drop = [songId](SongListNode* list) {
     auto& t = list->tracks;
     t.erase(std::remove(t.begin(), t.end(), songId), t.end());
   };
   for (Node* node : batch.nodes)
-    if (SongListNode* list = node->asSongList()) {
+    if (SongListNode* list = node ? node->asSongList() : nullptr) {
       drop(list);
       list->trackCount = static_cast<int32_t>(list->tracks.size());
     }
@@ -113,17 +114,16 @@ int qornManager::addNodeList(bool merge, ImportBatch& batch, float linkParam) {
     std::set<std::string> keys;
     for (const auto& entry : nodes().byId())
       if (std::string key = duplicateKey(entry.second); !key.empty()) keys.insert(key);
-    std::vector<Node*> kept;
+    std::vector<Node*> kept, dropped;
     for (Node* node : fresh) {
       const std::string key = duplicateKey(node);
-      if (key.empty() || !keys.count(key)) {
-        kept.push_back(node);
-        continue;
-      }
+      (key.empty() || !keys.count(key) ? kept : dropped).push_back(node);
+    }
+    fresh = std::move(kept);
+    for (Node* node : dropped) {
       if (node->asSong()) forgetTrack(batch, node->id);
       node->release();
     }
-    fresh = std::move(kept);
   }
   if (songsOf(fresh).empty()) {
     // Nothing new: the network stays exactly as it is, no inference runs.
@@ -150,6 +150,7 @@ int qornManager::addNodeList(bool merge, ImportBatch& batch, float linkParam) {
       inserted.push_back(node);
     } else {
       QORN_LOG(Error, kSource, "addNodeList: can't add node " + node->name.str());
+      fresh[next] = nullptr;
       if (node->asSong()) forgetTrack(batch, node->id);
       node->release();
     }
