@@ -19,6 +19,7 @@ packages=(
   liblog4cplus-dev libexpat1-dev expat libsvm-dev
   # tag reading (Orsank, Velmor)
   libtag1-dev
+  libsvm-tools  # svm-predict: the link-inference tests check probabilities against it
   # audio analysis: decoders, features, hashing, community exchange
   ffmpeg libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev

@@ -250,6 +250,7 @@ CommandTable allCommands() {
   registerEngineCommands(table);
   registerFileCommands(table);
   registerImportCommands(table);
+  registerInferenceCommands(table);
   // The table is complete before help captures it: help lists every command, itself too.
   table["help"] = {"help [COMMAND]", 0, 1, nullptr};
   table["help"].run = [listing = table](Session&, const Args& a) { return helpResult(listing, a); };

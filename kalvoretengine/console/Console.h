@@ -96,6 +96,7 @@ class ProgressPrinter : public IQornManagerCallback {
  private:
   std::ostream* out_;
 };
+void registerInferenceCommands(CommandTable& table);     // similarity, inferLinks
 
 // Every command, "help" included.
 CommandTable allCommands();

@@ -8,8 +8,15 @@ add_library(qorn_manager STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerLearning.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerNetworkFile.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerPalette.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerSVM.cpp)
-target_link_libraries(qorn_manager PUBLIC qorn_engine)
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerSVM.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ClassVectors.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/FullInference.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/LinkInference.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/LinkInferenceRuns.cpp)
+target_link_libraries(qorn_manager PUBLIC qorn_engine qorn_svm)
+# Link inference reports progress in the facade's ProgressInfo record.
+target_include_directories(qorn_manager PRIVATE ${CMAKE_SOURCE_DIR}/kalvoretengine
+  ${CMAKE_SOURCE_DIR}/sonalyx/core/include)
 # The import: tag scan through Orsank.so, feature extraction through Sonalyx.so (both
 # loaded by name; only their boundary headers are needed), node building and insertion.
 target_sources(qorn_manager PRIVATE

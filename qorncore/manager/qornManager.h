@@ -28,6 +28,7 @@ namespace qorn {
 
 class FeatureManager;
 struct ImportBatch;
+class LinkInference;
 
 class qornManager : public PlexEngine {
  public:
@@ -144,6 +145,8 @@ class qornManager : public PlexEngine {
   // nodes from the network and emptied `newNodes` where a cancel asks for it.
   int inferLinksMerge(const std::vector<Node*>& oldSongs, std::vector<Node*>& newNodes,
                       bool insert);
+  // The link-inference module behind the three calls above (made on first use).
+  LinkInference& linkInference();
 
   FeatureManager& featureStore() { return *features_; }
 
@@ -192,6 +195,11 @@ class qornManager : public PlexEngine {
   std::string damagedNetworkPath_;
   // Saved taboo lists of setLocalTabooList, oldest first (one engine per process).
   std::deque<std::unique_ptr<TabooList>> savedTaboo_;
+  // Deleted where LinkInference is complete (qornManagerSVM.cpp).
+  struct LinkInferenceDeleter {
+    void operator()(LinkInference* module) const noexcept;
+  };
+  std::unique_ptr<LinkInference, LinkInferenceDeleter> inference_;
 };
 
 }  // namespace qorn

@@ -1,19 +1,29 @@
-// Link inference: placeholder until the libsvm-based module lands. It behaves as an
-// engine without a pairwise model: no similarity, and every inference fails.
+// The manager's link-inference calls, served by LinkInference (models, similarity, runs).
+#include "LinkInference.h"
 #include "qornManager.h"
 
 namespace qorn {
 
-float qornManager::similarity(const Node*, const Node*) {
-  return 0.0f;
+void qornManager::LinkInferenceDeleter::operator()(LinkInference* module) const noexcept {
+  delete module;
 }
 
-int qornManager::inferLinksFull(const std::vector<Node*>&, float) {
-  return 0;
+LinkInference& qornManager::linkInference() {
+  if (!inference_) inference_.reset(new LinkInference(*this));
+  return *inference_;
 }
 
-int qornManager::inferLinksMerge(const std::vector<Node*>&, std::vector<Node*>&, bool) {
-  return 0;
+float qornManager::similarity(const Node* a, const Node* b) {
+  return linkInference().similarity(a, b);
+}
+
+int qornManager::inferLinksFull(const std::vector<Node*>& songs, float linkParam) {
+  return linkInference().inferFull(songs, linkParam);
+}
+
+int qornManager::inferLinksMerge(const std::vector<Node*>& oldSongs,
+                                 std::vector<Node*>& newNodes, bool insert) {
+  return linkInference().inferMerge(oldSongs, newNodes, insert);
 }
 
 }  // namespace qorn

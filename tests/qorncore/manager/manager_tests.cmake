@@ -17,3 +17,12 @@ foreach(module Sonalyx Tolvane Pradix Orsank Velmor)
     add_dependencies(import_test ${module})
   endif()
 endforeach()
+# Link inference: the visiting rules alone, then the module with models trained by the test.
+zarvell_test(full_inference_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/full_inference_test.cpp
+             LIBS qorn_manager)
+zarvell_test(link_inference_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/link_inference_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/link_inference_runs_test.cpp
+  LIBS qorn_manager PkgConfig::MANAGER_TEST_LOG4CPLUS)
+target_include_directories(link_inference_test PRIVATE ${CMAKE_SOURCE_DIR}/kalvoretengine
+  ${CMAKE_SOURCE_DIR}/sonalyx/core/include ${CMAKE_CURRENT_LIST_DIR})

@@ -1,0 +1,225 @@
+#include "ModelTrainer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "qorncore/manager/LinkInference.h"
+#include "qorncore/svm/SvmModel.h"
+
+namespace qorn::training {
+namespace {
+
+constexpr double kSymmetric = 0.5;  // |skewness| at most this counts as symmetric
+constexpr unsigned kLibsvmSeed = 1;
+constexpr uint64_t kPairSeed = 20081;
+
+double mean(const std::vector<double>& v) {
+  double s = 0;
+  for (double x : v) s += x;
+  return v.empty() ? 0 : s / static_cast<double>(v.size());
+}
+
+double stddev(const std::vector<double>& v, double m) {
+  double s = 0;
+  for (double x : v) s += (x - m) * (x - m);
+  return v.size() < 2 ? 0 : std::sqrt(s / static_cast<double>(v.size() - 1));
+}
+
+double skewness(const std::vector<double>& v) {
+  const double m = mean(v), sd = stddev(v, m);
+  if (sd <= 0) return 0;
+  double s = 0;
+  for (double x : v) s += std::pow((x - m) / sd, 3);
+  return s / static_cast<double>(v.size());
+}
+
+// Linear interpolation between order statistics (sorted input).
+double quantile(const std::vector<double>& sorted, double p) {
+  const double pos = p * static_cast<double>(sorted.size() - 1);
+  const std::size_t i = static_cast<std::size_t>(pos);
+  const double f = pos - static_cast<double>(i);
+  return i + 1 < sorted.size() ? sorted[i] + f * (sorted[i + 1] - sorted[i]) : sorted[i];
+}
+
+std::vector<SvmNode> denseRow(const float* values, std::size_t count) {
+  std::vector<SvmNode> row;
+  row.reserve(count + 1);
+  for (std::size_t i = 0; i < count; ++i) row.push_back({static_cast<int>(i + 1), values[i]});
+  row.push_back({-1, 0.0});
+  return row;
+}
+
+// The model's first class must be label 1. libsvm orders classes by first appearance (with
+// +1 first for a -1/+1 problem); a positive row first settles it either way.
+void positiveFirst(std::vector<std::vector<SvmNode>>& rows, std::vector<double>& labels) {
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    if (labels[i] == 1.0) {
+      std::rotate(rows.begin(), rows.begin() + static_cast<long>(i),
+                  rows.begin() + static_cast<long>(i) + 1);
+      std::rotate(labels.begin(), labels.begin() + static_cast<long>(i),
+                  labels.begin() + static_cast<long>(i) + 1);
+      return;
+    }
+  }
+}
+
+bool trainAndSave(std::vector<std::vector<SvmNode>> rows, std::vector<double> labels, double c,
+                  const std::string& path, std::string& error) {
+  positiveFirst(rows, labels);
+  SvmTrainParams params;
+  params.c = c;
+  params.probability = true;
+  std::srand(kLibsvmSeed);
+  SvmModel model = SvmModel::train(rows, labels, params, &error);
+  if (!model.loaded()) return false;
+  if (!model.save(path)) {
+    error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
+std::string fileSafe(std::string name) {
+  for (char& ch : name)
+    if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '-' && ch != '_') ch = '_';
+  return name;
+}
+
+}  // namespace
+
+Normaliser fitNormaliser(int feature, std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const double m = mean(values), sd = stddev(values, m);
+  NormaliserType type = NormaliserType::Quantile;
+  if (std::fabs(skewness(values)) <= kSymmetric && sd > 0) {
+    type = NormaliserType::Normal;
+  } else if (!values.empty() && values.front() > 0 && sd > 0) {
+    std::vector<double> logs;
+    for (double v : values) logs.push_back(std::log(v));
+    if (std::fabs(skewness(logs)) <= kSymmetric) type = NormaliserType::Lognormal;
+  }
+  std::array<float, Normaliser::kStatCount> stats{};
+  stats[Normaliser::kMean] = static_cast<float>(m);
+  stats[Normaliser::kStddev] = static_cast<float>(sd);
+  const double ps[] = {0.125, 0.25, 0.375, 0.5, 0.625, 0.75, 0.875};
+  for (int i = 0; i < 7; ++i)
+    stats[static_cast<std::size_t>(Normaliser::kQ0125 + i)] = static_cast<float>(quantile(values, ps[i]));
+  return Normaliser(getFeatureName(feature), type, stats);
+}
+
+NormaliserTable fitNormalisers(const std::vector<reference::Song>& songs) {
+  NormaliserTable table;
+  for (int f = 0; f < kFeatureCount; ++f) {
+    std::vector<double> values;
+    for (const auto& s : songs) values.push_back(s.features[static_cast<std::size_t>(f)]);
+    table.add(fitNormaliser(f, std::move(values)));
+  }
+  return table;
+}
+
+std::vector<FeatureVector> normalised(const std::vector<reference::Song>& songs,
+                                      const NormaliserTable& table) {
+  std::vector<FeatureVector> out;
+  for (const auto& s : songs) {
+    FeatureSet set(std::vector<float>(s.features.begin(), s.features.end()));
+    set.normalise(table);
+    FeatureVector v{};
+    std::copy(set.values().begin(), set.values().end(), v.begin());
+    out.push_back(v);
+  }
+  return out;
+}
+
+std::vector<LabelledPair> choosePairs(const std::vector<reference::Song>& songs,
+                                      std::size_t perClass, double similar, uint64_t seed) {
+  std::vector<LabelledPair> alike, apart;
+  for (std::size_t a = 0; a < songs.size(); ++a) {
+    for (std::size_t b = a + 1; b < songs.size(); ++b) {
+      const double j = reference::jaccard(songs[a].labels, songs[b].labels);
+      if (j >= similar - 1e-9) alike.push_back({a, b, true});
+      if ((songs[a].labels & songs[b].labels) == 0) apart.push_back({a, b, false});
+    }
+  }
+  reference::Lcg rng(seed);
+  auto shuffleHead = [&rng](std::vector<LabelledPair>& v, std::size_t n) {
+    for (std::size_t i = 0; i < n && i < v.size(); ++i) std::swap(v[i], v[i + rng.below(v.size() - i)]);
+    if (v.size() > n) v.resize(n);
+  };
+  shuffleHead(alike, perClass);
+  shuffleHead(apart, perClass);
+  std::vector<LabelledPair> out;
+  for (std::size_t i = 0; i < std::max(alike.size(), apart.size()); ++i) {
+    if (i < alike.size()) out.push_back(alike[i]);
+    if (i < apart.size()) out.push_back(apart[i]);
+  }
+  return out;
+}
+
+bool trainAll(const Options& o, std::string& error) {
+  reference::Collection collection;
+  if (!reference::readArff(o.arffPath, collection, error)) return false;
+  const std::vector<reference::Song> train = reference::trainingPart(collection);
+  std::error_code ec;
+  std::filesystem::create_directories(o.outFolder, ec);
+  const std::string folder = o.outFolder + "/";
+
+  // Normalisers, written and read back so that training sees exactly what the engine reads.
+  const std::string normfPath = folder + "normf.xml";
+  {
+    std::ofstream out(normfPath, std::ios::binary | std::ios::trunc);
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" << fitNormalisers(train).sectionText(false);
+    if (!out) {
+      error = "cannot write " + normfPath;
+      return false;
+    }
+  }
+  if (!loadNormaliserTable(normfPath) || !normaliserTable().complete()) {
+    error = "the written normaliser file does not read back complete";
+    return false;
+  }
+  const std::vector<FeatureVector> x = normalised(train, normaliserTable());
+
+  // One probability model per label.
+  std::string hlcinfo;
+  std::string all;
+  for (int i = 1; i <= kFeatureCount; ++i) all += (i > 1 ? "," : "") + std::to_string(i);
+  for (std::size_t label = 0; label < collection.labelNames.size(); ++label) {
+    std::vector<std::vector<SvmNode>> rows;
+    std::vector<double> labels;
+    for (std::size_t s = 0; s < train.size(); ++s) {
+      rows.push_back(denseRow(x[s].data(), kFeatureCount));
+      labels.push_back((train[s].labels >> label) & 1u ? 1.0 : -1.0);
+    }
+    const std::string name = "hlc-" + fileSafe(collection.labelNames[label]);
+    if (!trainAndSave(rows, labels, o.hlcC, folder + name, error)) return false;
+    hlcinfo += "model " + name + " " + all + "\n";
+    if (o.verbose) std::cerr << "trained " << name << "\n";
+  }
+  {
+    std::ofstream out(folder + "hlcinfo", std::ios::binary | std::ios::trunc);
+    out << hlcinfo;
+    if (!out) {
+      error = "cannot write " + folder + "hlcinfo";
+      return false;
+    }
+  }
+
+  // The pairwise model.
+  std::vector<std::vector<SvmNode>> rows;
+  std::vector<double> labels;
+  PairVector pair{};
+  for (const LabelledPair& p : choosePairs(train, o.pairsPerClass, o.similarJaccard, kPairSeed)) {
+    buildPairVector(x[p.a].data(), x[p.b].data(), pair);
+    rows.emplace_back(pair.begin(), pair.end());
+    labels.push_back(p.similar ? 1.0 : -1.0);
+  }
+  if (!trainAndSave(rows, labels, o.pairC, folder + "model", error)) return false;
+  if (o.verbose) std::cerr << "trained the pairwise model on " << rows.size() << " pairs\n";
+  return true;
+}
+
+}  // namespace qorn::training
