@@ -12,7 +12,7 @@ zarvell_test(import_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/import_test.cpp
              LIBS qorn_manager PkgConfig::MANAGER_TEST_LOG4CPLUS
              PROPERTIES ENVIRONMENT_MODIFICATION
                "LSAN_OPTIONS=set:suppressions=${CMAKE_SOURCE_DIR}/tests/support/lsan.supp:fast_unwind_on_malloc=0:malloc_context_size=8")
-foreach(module Sonalyx Tolvane Pradix Orsank Velmor)
+foreach(module Sonalyx Tolvane Pradix Orsank Velmor shipped_models)
   if(TARGET ${module})
     add_dependencies(import_test ${module})
   endif()
