@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "kalvoretengine/IQornManager.h"
+#include "qorncore/datatypes/EngineLog.h"
 #include "orsank/Orsank.h"
 #include "qorncore/manager/features/FeatureManager.h"
 #include "qorncore/manager/qornManager.h"
@@ -177,6 +178,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: bench_import parts|import DIR MODEL\n");
     return 2;
   }
+  // The engine logs as in the player, into a file of its own here.
+  qorn::configureEngineLogging("bench-import-" + std::string(argv[1]) + ".log");
   const auto scan = zarvell::scanMediaFolder(argv[2]);
   if (scan.files.empty()) {
     std::fprintf(stderr, "bench_import: no audio files in %s\n", argv[2]);
