@@ -60,9 +60,7 @@ double similarityOutput(const SvmModel& model, const SvmNode* x) {
     engineConsole() << gText(value) << '\n';
     return value;
   }
-  double estimates[2] = {0.0, 0.0};
-  model.predictProbability(x, estimates);
-  return estimates[0];
+  return model.firstClassProbability(x);
 }
 
 LinkInference::LinkInference(qornManager& engine) : engine_(engine) {}
@@ -95,9 +93,10 @@ bool LinkInference::loadPairwiseModel() {
   return true;
 }
 
-LinkInference::Side LinkInference::side(const Node* song) {
-  Side s;
-  if (song == nullptr) return s;
+LinkInference::Side& LinkInference::side(const Node* song) {
+  auto [it, fresh] = sides_.try_emplace(song);
+  Side& s = it->second;
+  if (!fresh || song == nullptr) return s;
   s.cv = cvs_.find(song->md5);
   const FeatureSet* set = engine_.featureStore().featureSet(song->md5);
   s.hasFeatures = set != nullptr && set->valid();
@@ -107,9 +106,10 @@ LinkInference::Side LinkInference::side(const Node* song) {
 const float* LinkInference::normalisedOf(const Node* song, Side& s) {
   if (!s.normalisedFetched) {
     s.normalisedFetched = true;
-    s.normalised = engine_.featureStore().features(song->md5, true);
+    FeatureManager& store = engine_.featureStore();
+    if (store.features(song->md5, true)) s.normalised = store.extraData(song->md5);
   }
-  return s.normalised ? s.normalised->data() : nullptr;
+  return s.normalised;
 }
 
 double LinkInference::pairwiseOutput(const float* a, const float* b) {
@@ -137,8 +137,9 @@ float LinkInference::compare(const Node* a, Side& sa, const Node* b, Side& sb) {
 
 float LinkInference::similarity(const Node* a, const Node* b) {
   if (a == nullptr || b == nullptr) return 0.0f;
-  Side sa = side(a);
-  Side sb = side(b);
+  sides_.clear();  // the features may have changed since the last call
+  Side& sa = side(a);
+  Side& sb = side(b);
   // The pairwise model is needed only when the CVs cannot tell.
   if (!pairwiseUsable_ && !(sa.cv && sb.cv && !sa.cv->empty() && !sb.cv->empty()) &&
       sa.hasFeatures && sb.hasFeatures && !triedPairwise_) {
@@ -183,6 +184,7 @@ bool LinkInference::hlcOutputs(const HlcEntry& entry, const SvmModel& model,
 
 void LinkInference::buildClassVectors(const std::vector<Node*>& songs) {
   cvs_.clear();
+  sides_.clear();
   const auto entries = readHlcInfo(modelsFolder(engine_.modelPath()));
   if (!entries || entries->empty()) {
     QORN_LOG(Error, kSource, "no HLC models found");
@@ -206,6 +208,7 @@ void LinkInference::buildClassVectors(const std::vector<Node*>& songs) {
     ++position;
   }
   cvs_.normalise();
+  sides_.clear();
 }
 
 bool LinkInference::reportProgress(const char* caption, int current, int total,

@@ -22,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ClassVectors.h"
@@ -65,7 +66,10 @@ class LinkInference {
   bool loadPairwiseModel();
   // CVs of `songs` from the HLC models, replacing those held; releaseClassVectors ends them.
   void buildClassVectors(const std::vector<Node*>& songs);
-  void releaseClassVectors() { cvs_.clear(); }
+  void releaseClassVectors() {
+    cvs_.clear();
+    sides_.clear();
+  }
   const ClassVectorStore& classVectors() const { return cvs_; }
 
   long cvComparisons() const { return cvComparisons_; }
@@ -73,14 +77,16 @@ class LinkInference {
   const FullInferenceStats& lastFullRun() const { return lastFull_; }
 
  private:
-  // One side of a comparison: its CV and its normalised features, fetched once.
+  // One side of a comparison: its CV and its normalised features (the store's cached array),
+  // looked up once per song while the CVs stay as they are: the cache is emptied whenever
+  // they change and before a lone similarity().
   struct Side {
     const ClassVector* cv = nullptr;
     bool hasFeatures = false;  // a valid raw feature set
     bool normalisedFetched = false;
-    std::optional<FeatureVector> normalised;
+    const float* normalised = nullptr;
   };
-  Side side(const Node* song);
+  Side& side(const Node* song);
   const float* normalisedOf(const Node* song, Side& s);
   float compare(const Node* a, Side& sa, const Node* b, Side& sb);
   double pairwiseOutput(const float* a, const float* b);
@@ -99,6 +105,7 @@ class LinkInference {
   bool pairwiseUsable_ = false;
   bool triedPairwise_ = false;  // a lone similarity() tries a failed load once per run
   ClassVectorStore cvs_;
+  std::unordered_map<const Node*, Side> sides_;
   long cvComparisons_ = 0;
   long svmComparisons_ = 0;
   FullInferenceStats lastFull_;

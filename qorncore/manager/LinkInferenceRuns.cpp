@@ -32,9 +32,9 @@ bool LinkInference::compareWithPool(Node* y, const std::vector<Node*>& pool,
     QORN_LOG(Error, kSource, line);
     return false;
   }
-  Side sy = side(y);
+  Side& sy = side(y);
   for (Node* other : pool) {
-    Side so = side(other);
+    Side& so = side(other);
     const bool usable = (so.cv != nullptr && !so.cv->empty()) || so.hasFeatures;
     if (!usable) {
       engineConsole() << "no features available for song " << other->name.str() << std::endl;
@@ -162,17 +162,19 @@ int LinkInference::inferMerge(const std::vector<Node*>& oldSongs, std::vector<No
   }
 
   const std::vector<Node*> keys = keyTracks(oldSongs);
-  buildClassVectors(oldSongs);
+  // Only key tracks are compared with the new songs, and a CV depends on its song alone:
+  // building the other old songs' CVs would change no similarity.
+  buildClassVectors(keys);
   std::vector<PendingLink> pending;
   std::vector<ScoredSong> scored;
   int result = 1;
   for (std::size_t j = 0; j < songs.size(); ++j) {
     Node* song = songs[j];
-    Side ss = side(song);
+    Side& ss = side(song);
     scored.clear();
     for (Node* key : keys) {
       if (key == song) continue;
-      Side sk = side(key);
+      Side& sk = side(key);
       scored.emplace_back(compare(song, ss, key, sk), key);
     }
     std::stable_sort(scored.begin(), scored.end(),

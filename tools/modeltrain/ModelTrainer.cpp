@@ -68,10 +68,11 @@ void positiveFirst(std::vector<std::vector<SvmNode>>& rows, std::vector<double>&
 }
 
 bool trainAndSave(std::vector<std::vector<SvmNode>> rows, std::vector<double> labels, double c,
-                  const std::string& path, std::string& error) {
+                  double gamma, const std::string& path, std::string& error) {
   positiveFirst(rows, labels);
   SvmTrainParams params;
   params.c = c;
+  params.gamma = gamma;
   params.probability = true;
   std::srand(kLibsvmSeed);
   SvmModel model = SvmModel::train(rows, labels, params, &error);
@@ -195,7 +196,7 @@ bool trainAll(const Options& o, std::string& error) {
       labels.push_back((train[s].labels >> label) & 1u ? 1.0 : -1.0);
     }
     const std::string name = "hlc-" + fileSafe(collection.labelNames[label]);
-    if (!trainAndSave(rows, labels, o.hlcC, folder + name, error)) return false;
+    if (!trainAndSave(rows, labels, o.hlcC, o.hlcGamma, folder + name, error)) return false;
     hlcinfo += "model " + name + " " + all + "\n";
     if (o.verbose) std::cerr << "trained " << name << "\n";
   }
@@ -209,6 +210,7 @@ bool trainAll(const Options& o, std::string& error) {
   }
 
   // The pairwise model.
+  if (o.skipPairwise) return true;
   std::vector<std::vector<SvmNode>> rows;
   std::vector<double> labels;
   PairVector pair{};
@@ -217,7 +219,7 @@ bool trainAll(const Options& o, std::string& error) {
     rows.emplace_back(pair.begin(), pair.end());
     labels.push_back(p.similar ? 1.0 : -1.0);
   }
-  if (!trainAndSave(rows, labels, o.pairC, folder + "model", error)) return false;
+  if (!trainAndSave(rows, labels, o.pairC, o.pairGamma, folder + "model", error)) return false;
   if (o.verbose) std::cerr << "trained the pairwise model on " << rows.size() << " pairs\n";
   return true;
 }

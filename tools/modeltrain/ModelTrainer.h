@@ -23,7 +23,10 @@ struct Options {
   std::size_t pairsPerClass = 1000;
   double similarJaccard = 2.0 / 3.0;  // pairs at least this alike are "similar"
   double hlcC = 1.0;
+  double hlcGamma = 0.0;      // 0: 1 / 72
   double pairC = 1.0;
+  double pairGamma = 0.0;     // 0: 1 / 144
+  bool skipPairwise = false;  // leave the pairwise model alone (tuning the HLC models)
   bool verbose = false;
 };
 
