@@ -171,6 +171,10 @@ int qornManager::addNodeList(bool merge, ImportBatch& batch, float linkParam) {
   const std::size_t oldCount = oldSongs.size();
   const std::size_t newCount = inserted.size();
   SongLinkSnapshot snapshot;
+  // Taking a song out again (the merge inference does that itself when cancelled) takes
+  // its time off its album, which may be an album of the network.
+  std::vector<std::pair<Node*, int32_t>> oldDurations;
+  for (const auto& [list, size] : batch.grownLists) oldDurations.emplace_back(list, list->duration);
   int result = 1;
   if (!merge || (oldCount < kLargeNetwork &&
                  (newCount > kLargeImport || oldCount + newCount < kLargeNetwork))) {
@@ -191,6 +195,7 @@ int qornManager::addNodeList(bool merge, ImportBatch& batch, float linkParam) {
     for (Node* node : inserted) withdrawImported(node);
     snapshot.restore(links(), oldSongs);
     batch.restoreGrownLists();
+    for (const auto& [node, duration] : oldDurations) node->duration = duration;
     fresh.clear();
     QORN_LOG(Debug, kSource, "leaving addNodeList with error code");
     return 0;

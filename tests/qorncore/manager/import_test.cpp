@@ -216,6 +216,7 @@ TEST_F(ImportTest, ExtractorCancelledAtTheFirstReportDoesNothing) {
 void buildOldNetwork(qornManager& engine) {
   auto* album = new qorn::SongListNode(1);
   album->name = "Shared Album";
+  album->duration = 200;
   auto* song = new qorn::SongNode(2);
   song->name = "Old Song";
   song->location = "/old/song.mp3";
@@ -299,6 +300,38 @@ TEST_F(ImportTest, InsertionCancelLogsAndFailedInferenceRemovesTheNewNodes) {
   EXPECT_EQ(log.count(enginetest::kDebug, kManager, "addNodeList starting removing nodes"), 1);
   EXPECT_EQ(log.count(enginetest::kDebug, kManager, "leaving addNodeList with error code"), 1);
   EXPECT_EQ(engine->nodes().size(), 0u);
+}
+
+// A network of 500 songs takes a small import through the incremental inference alone
+// ("Inserting Tracks"); a cancel there leaves the network as it was too.
+TEST_F(ImportTest, CancelInTheIncrementalInferenceLeavesALargeNetworkAsItWas) {
+  start(shippedModel());
+  buildOldNetwork(*engine);
+  for (int32_t id = 100; id < 600; ++id) {
+    auto* song = new qorn::SongNode(id);
+    song->name = "Old " + std::to_string(id);
+    song->location = "/old/" + std::to_string(id) + ".mp3";
+    song->duration = 100;
+    ASSERT_EQ(engine->addNode(song), 1);
+    if (id > 100) engine->links().create(id - 1, id, qorn::qornfloat(0.5f));
+  }
+  const std::string before = saved();
+  recorder.cancelAt = [](const Report& r) { return r.caption == "Inserting Tracks"; };
+  Items items;
+  items.add(lib.a, "First Song", "Test Artist", "Shared Album", "Rock", 8);
+  EXPECT_EQ(engine->importFromMetaData(items.get(), 1.0f, true), 0);
+  EXPECT_TRUE(recorder.cancelled);
+  EXPECT_EQ(saved(), before);
+
+  // Without the cancel the song joins the network's album and artist.
+  recorder.cancelAt = nullptr;
+  recorder.cancelled = false;
+  ASSERT_EQ(engine->importFromMetaData(items.get(), 1.0f, true), 1) << qorn::logOutputText();
+  EXPECT_GT(recorder.count("Inserting Tracks"), 0);
+  Node* song = engine->nodes().findByLocation(lib.a);
+  ASSERT_TRUE(song);
+  EXPECT_FLOAT_EQ(engine->getLinkStrength(engine->nodes().find(1), song), 0.2f);
+  EXPECT_EQ(engine->nodes().find(1)->duration, 208);
 }
 
 // ---- Missing modules ----------------------------------------------------------------------
