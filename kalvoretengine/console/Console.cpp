@@ -249,6 +249,7 @@ CommandTable allCommands() {
   registerNodeCommands(table);
   registerEngineCommands(table);
   registerFileCommands(table);
+  registerImportCommands(table);
   registerInferenceCommands(table);
   // The table is complete before help captures it: help lists every command, itself too.
   table["help"] = {"help [COMMAND]", 0, 1, nullptr};

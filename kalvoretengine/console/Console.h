@@ -84,6 +84,18 @@ void registerNetworkBuildCommands(CommandTable& table);  // song, album, artist,
 void registerNodeCommands(CommandTable& table);          // node queries, log output
 void registerEngineCommands(CommandTable& table);        // play events, selection, lists
 void registerFileCommands(CommandTable& table);          // load, save
+void registerImportCommands(CommandTable& table);        // importFiles, importFolder
+
+// The console's import progress: one line per report on its stream ("progress 1/4 2/3
+// Scanning meta data: /music/a.mp3"); never cancels. Called on the console's thread.
+class ProgressPrinter : public IQornManagerCallback {
+ public:
+  explicit ProgressPrinter(std::ostream& out) : out_(&out) {}
+  bool progress(ProgressInfo* info) override;
+
+ private:
+  std::ostream* out_;
+};
 void registerInferenceCommands(CommandTable& table);     // similarity, inferLinks
 
 // Every command, "help" included.

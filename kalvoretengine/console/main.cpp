@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   qorn::ScopedEngineConsole console(std::cerr);
-  IQornManager manager(false, nullptr);
+  kalvoret::ProgressPrinter progress(std::cerr);
+  IQornManager manager(false, &progress);
   kalvoret::Session session(manager, startFolder);
   const int failures =
       kalvoret::runScript(session, table, script.empty() ? std::cin : file, std::cout);

@@ -17,6 +17,16 @@ target_link_libraries(qorn_manager PUBLIC qorn_engine qorn_svm)
 # Link inference reports progress in the facade's ProgressInfo record.
 target_include_directories(qorn_manager PRIVATE ${CMAKE_SOURCE_DIR}/kalvoretengine
   ${CMAKE_SOURCE_DIR}/sonalyx/core/include)
+# The import: tag scan through Orsank.so, feature extraction through Sonalyx.so (both
+# loaded by name; only their boundary headers are needed), node building and insertion.
+target_sources(qorn_manager PRIVATE
+  ${CMAKE_CURRENT_SOURCE_DIR}/featureextractor.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ImportItems.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerImport.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/qornManagerInsert.cpp)
+target_include_directories(qorn_manager PUBLIC
+  ${CMAKE_SOURCE_DIR}/sonalyx/core/include
+  ${CMAKE_SOURCE_DIR}/sdks/orsank/include)
 if(TARGET qorn_features)
   target_link_libraries(qorn_manager PUBLIC qorn_features)
 endif()

@@ -320,13 +320,4 @@ int qornManager::addToPalette(const std::map<std::string, std::string>& attribut
   return 0;
 }
 
-// ---- Import (served by the import module) ---------------------------------------------------
-
-int qornManager::importFileList(const char**, int, float) {
-  return 0;
-}
-int qornManager::importFromMetaData(const std::vector<FESyncItem*>&, float, bool) {
-  return 0;
-}
-
 }  // namespace qorn

@@ -27,6 +27,7 @@ struct FESyncItem;
 namespace qorn {
 
 class FeatureManager;
+struct ImportBatch;
 class LinkInference;
 
 class qornManager : public PlexEngine {
@@ -163,6 +164,18 @@ class qornManager : public PlexEngine {
   EngineRandom& random() { return random_; }
 
  private:
+  // ---- Import internals (qornManagerImport.cpp, qornManagerInsert.cpp)
+  // Stage 1: the tag scan of the file list into `items`; 1, or -1 when cancelled.
+  int scanTags(const char** files, int count, std::vector<FESyncItem*>& items);
+  // Stage 4: inserts the batch and builds its links; the inference result (1 when none
+  // ran), 0 on cancel or failure with the network as before the import.
+  int addNodeList(bool merge, ImportBatch& batch, float linkParam);
+  // Meta links of an inserted batch, its first activations and list durations.
+  void linkMetaNodes(ImportBatch& batch);
+  void setImportedActivation(const std::vector<Node*>& newNodes);
+  // Takes an inserted node of an import out again: its links, then the node itself.
+  void withdrawImported(Node* node);
+
   void learnOnSongEnd(Node* song, bool learn);
   // Penalty bookkeeping of one learning step on `link`; true when the link must go.
   bool updatePenalty(Asc* link, bool positive);
