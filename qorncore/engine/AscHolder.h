@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -117,6 +118,22 @@ class AscHolder {
     });
   }
 
+  // A node's links as (other end's id, link number), in ascending order of the other id;
+  // empty for an id without links. Link numbers lie below linkNumberLimit() and stay with
+  // a link while it lives, so a walk can keep data per link in a plain array.
+  struct Entry {
+    int32_t other;
+    uint32_t slot;
+  };
+  std::span<const Entry> entriesOf(int32_t id) const {
+    const std::vector<Entry>* adj = adjacency_.find(id);
+    return adj ? std::span<const Entry>(*adj) : std::span<const Entry>();
+  }
+  const Asc& linkAt(uint32_t slot) const { return *slotPtr(slot); }
+  Asc& linkAt(uint32_t slot) { return *slotPtr(slot); }
+  void prefetchLink(uint32_t slot) const { __builtin_prefetch(slotPtr(slot)); }
+  uint32_t linkNumberLimit() const { return used_; }
+
   // Penalty counters of negative learning (absent means 0).
   bool hasPenalty(const Asc* asc) const { return penalties_.count(asc) != 0; }
   int32_t penalty(const Asc* asc) const {
@@ -132,10 +149,6 @@ class AscHolder {
   void compact();
 
  private:
-  struct Entry {
-    int32_t other;
-    uint32_t slot;
-  };
   static constexpr uint32_t kChunkBits = 12;
   static constexpr uint32_t kChunkSize = 1u << kChunkBits;
 

@@ -52,11 +52,15 @@ class SpreadSnapshot {
   }
 
   // Spreads the items (source 0 each; canPropagate() must hold) and leaves the summed
-  // excitation of each reached node: reached() lists them in the order first reached,
-  // excitation(index) gives the sum.
+  // excitation of each reached node, for forEachReached.
   void propagate(const std::vector<ExcitationItem>& items);
-  const std::vector<int32_t>& reached() const { return reached_; }
-  float excitation(int32_t index) const { return sum_[static_cast<std::size_t>(index)]; }
+  // fn(index, excitation) for each node the last propagation reached, in the order first
+  // reached.
+  template <typename F>
+  void forEachReached(F&& fn) const {
+    for (int32_t i : reached_) fn(i, sum_[static_cast<std::size_t>(i)]);
+  }
+  std::size_t reachedCount() const { return reached_.size(); }
   // Stores the decayed strength of every link the propagations read (see above).
   void applyDecay();
 
@@ -71,20 +75,24 @@ class SpreadSnapshot {
     int32_t target;
   };
   int32_t indexOfId(int32_t id) const;
+  // Fills first_ and edges_ from the link store, strengths decayed to `step`.
+  void copyLinks(const AscHolder& links, int32_t step);
 
   PlexEngine& engine_;
   bool canPropagate_ = true;
   std::vector<Node*> nodes_;         // by index: the nodes in id order
+  std::vector<int32_t> ids_;         // by index
+  std::vector<int8_t> kinds_;        // by index: NodeKind
   std::vector<char> song_;           // by index
   std::vector<int32_t> denseIndex_;  // id -> index + 1 (0: none), for ids below its size
   std::vector<int32_t> sparseIds_;   // the other ids, sorted, with their indexes below
   std::vector<int32_t> sparseIndex_;
   std::vector<uint32_t> first_;  // by index: its first edge; one more at the end
   std::vector<Edge> edges_;
-  std::vector<float> sum_;  // by index, 0 outside a propagation's reach
-  std::vector<char> inReach_;
-  std::vector<char> spread_;  // by index: its links were read
-  std::vector<int32_t> reached_;
+  std::vector<float> sum_;         // by index, 0 outside a propagation's reach
+  std::vector<uint64_t> inReach_;  // by index, a bit each: reached by this propagation
+  std::vector<int32_t> reached_;   // in the order first reached
+  std::vector<char> spread_;       // by index: its links were read
   std::vector<Item> queue_;
 };
 

@@ -56,7 +56,7 @@ int qornManager::createPalette() {
   auto spread = [&](const std::vector<ExcitationItem>& items, auto&& fn) {
     if (net.canPropagate()) {
       net.propagate(items);
-      for (int32_t i : net.reached()) fn(i, net.excitation(i));
+      net.forEachReached(fn);
       return;
     }
     reach.clear();

@@ -4,6 +4,7 @@
 // faster version must choose exactly the same songs.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 
 #include "NetworkGenerator.h"
@@ -76,6 +77,74 @@ INSTANTIATE_TEST_SUITE_P(
                                   {308, 344, 349, 411,  416,  430,  449,  469,  618, 707,
                                    713, 875, 966, 1181, 1244, 1316, 1887, 2190, 716, 2073}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A network that has aged: links last decayed at different steps, the engine some steps
+// further. The palette's propagations bring every link they read to the current step (and
+// only those: with propagation to meta nodes off, links to albums and artists are not read),
+// so both the palette and the state of every link are pinned, through a digest of each
+// link's ends, strength bits and step.
+struct AgedCase {
+  const char* name;
+  bool toMeta;
+  std::vector<int> palette;
+  std::size_t linksAtStep;  // links whose last decay is the current step afterwards
+  uint64_t digest;
+};
+
+class GeneratedAgedPaletteTest : public GeneratedNetworkTest,
+                                 public ::testing::WithParamInterface<AgedCase> {};
+
+TEST_P(GeneratedAgedPaletteTest, ReadLinksAreDecayedAndTheRestKept) {
+  const AgedCase& c = GetParam();
+  constexpr int32_t kStep = 40;
+  std::size_t n = 0;
+  engine.links().forEachLinkInPairOrder([&](const qorn::Asc& link, int32_t, int32_t) {
+    const_cast<qorn::Asc&>(link).lastvisited = static_cast<int32_t>(n++ % 5) * 9;  // 0..36
+  });
+  for (int32_t i = 0; i < kStep; ++i) engine.advanceStep();
+  engine.setPropagateToMeta(c.toMeta);
+  LogCapture log;
+  EXPECT_EQ(engine.createPalette(), 0);
+  EXPECT_EQ(ids(engine.palette()), c.palette) << join(ids(engine.palette()));
+  EXPECT_EQ(engine.step(), kStep);
+
+  std::size_t atStep = 0;
+  uint64_t digest = 1469598103934665603ULL;  // FNV-1a over (first, second, bits, step)
+  auto mix = [&](uint32_t v) {
+    for (int k = 0; k < 4; ++k) digest = (digest ^ ((v >> (8 * k)) & 0xff)) * 1099511628211ULL;
+  };
+  engine.links().forEachLinkInPairOrder([&](const qorn::Asc& link, int32_t a, int32_t b) {
+    float f = link.strength.value();
+    uint32_t bits = 0;
+    std::memcpy(&bits, &f, sizeof bits);
+    mix(static_cast<uint32_t>(a));
+    mix(static_cast<uint32_t>(b));
+    mix(bits);
+    mix(static_cast<uint32_t>(link.lastvisited));
+    atStep += link.lastvisited == kStep ? 1 : 0;
+  });
+  EXPECT_EQ(atStep, c.linksAtStep);
+  EXPECT_EQ(digest, c.digest);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GeneratedAgedPaletteTest,
+                         ::testing::Values(AgedCase{"ToMeta",
+                                                    true,
+                                                    {308, 324, 344, 349, 363, 398, 411, 416,
+                                                     430, 449, 469, 618, 707, 713, 874, 875,
+                                                     1244, 1331, 1640, 1983, 731, 2073, 1519,
+                                                     5001},
+                                                    15997,
+                                                    16649971967262001222ULL},
+                                           AgedCase{"SongsOnly",
+                                                    false,
+                                                    {308, 324, 344, 349, 363, 398, 411, 416,
+                                                     430, 449, 469, 618, 707, 713, 874, 875,
+                                                     1244, 1639, 1640, 961, 2223, 732, 2225,
+                                                     5001},
+                                                    11667,
+                                                    11295644383073401834ULL}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct LoopCase {
   const char* name;
