@@ -546,5 +546,48 @@ TEST_F(ImportTest, WithoutSonalyxSongsAreBuiltWithAnEmptyMd5) {
   EXPECT_FLOAT_EQ(engine->getLinkStrength(named("Shared Album"), song), 0.2f);
 }
 
+// An iTunes library goes the whole way: its tracks (located by file URLs with percent
+// escapes) become songs with the library's texts and durations, analysed and linked;
+// its playlists add nothing.
+TEST_F(ImportTest, ITunesLibraryImportsItsTracksThroughEveryStage) {
+  start(shippedModel());
+  auto url = [](const std::string& path) {
+    std::string out = "file://localhost";
+    for (char ch : path) out += ch == ' ' ? std::string("%20") : std::string(1, ch);
+    return out;
+  };
+  auto track = [&](int id, const std::string& path, const std::string& name, int ms) {
+    return "<key>" + std::to_string(id) + "</key><dict><key>Track ID</key><integer>" +
+           std::to_string(id) + "</integer><key>Name</key><string>" + name +
+           "</string><key>Artist</key><string>Lib Artist</string><key>Album</key><string>Lib "
+           "Album</string><key>Genre</key><string>Ambient</string><key>Total Time</key>"
+           "<integer>" + std::to_string(ms) + "</integer><key>Location</key><string>" +
+           url(path) + "</string></dict>\n";
+  };
+  const std::string xml =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+      "<key>Tracks</key><dict>\n" +
+      track(7, lib.a, "From the Library", 8200) + track(9, lib.untitled, "Spaced Out", 6900) +
+      "</dict><key>Playlists</key><array><dict><key>Name</key><string>Mix</string>"
+      "<key>Playlist Items</key><array><dict><key>Track ID</key><integer>9</integer></dict>"
+      "</array></dict></array></dict></plist>\n";
+  const std::string path = data.file("iTunes Music Library.xml");
+  std::ofstream(path) << xml;
+
+  ASSERT_EQ(engine->importITunes(path.c_str(), 1.0f, false), 1) << qorn::logOutputText();
+  EXPECT_EQ(engine->nodes().size(), 4u);  // two songs, their album and artist
+  Node* first = engine->nodes().findByLocation(lib.a);
+  Node* spaced = engine->nodes().findByLocation(lib.untitled);
+  ASSERT_TRUE(first && spaced);
+  EXPECT_EQ(first->name.str(), "From the Library");
+  EXPECT_EQ(first->duration, 8);
+  EXPECT_EQ(spaced->duration, 6);
+  EXPECT_EQ(first->asSong()->md5.size(), 32u);
+  EXPECT_EQ(named("Lib Album")->duration, 14);
+  EXPECT_FLOAT_EQ(engine->getLinkStrength(named("Lib Artist"), spaced), 0.3f);
+  EXPECT_GT(engine->getLinkStrength(first, spaced), 0.0f);  // inferred from their features
+  EXPECT_EQ(recorder.count("Scanning iTunes.xml"), 2);
+}
+
 }  // namespace
 }  // namespace importtest
