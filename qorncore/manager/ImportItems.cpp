@@ -1,4 +1,4 @@
-// Library items, file-name cutting, keyword texts and progress reports of the import.
+// File-name cutting, keyword texts and progress reports of the import.
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -27,30 +27,6 @@ std::string lowerAscii(std::string_view text) {
 }
 
 }  // namespace
-
-FESyncItem* newItem() {
-  auto* item = static_cast<FESyncItem*>(std::calloc(1, sizeof(FESyncItem)));
-  if (!item) throw std::bad_alloc();
-  return item;
-}
-
-char16_t* copyText(std::u16string_view text) {
-  if (text.empty()) return nullptr;
-  auto* copy = new char16_t[text.size() + 1];
-  std::copy(text.begin(), text.end(), copy);
-  copy[text.size()] = u'\0';
-  return copy;
-}
-
-void freeItem(FESyncItem* item) {
-  if (!item) return;
-  const char16_t* texts[] = {item->path,   item->name,   item->artist, item->album,
-                             item->textCp, item->textCt, item->textCd, item->textLg,
-                             item->genre,  item->textIk, item->textMo, item->textPd,
-                             item->textPr, item->textPb, item->textSt, item->textWt};
-  for (const char16_t* text : texts) delete[] text;
-  std::free(item);
-}
 
 std::string cutFileName(std::string_view path) {
   const std::size_t slash = path.rfind('/');

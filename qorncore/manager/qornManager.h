@@ -17,6 +17,7 @@
 #include "EngineClock.h"
 #include "EngineRandom.h"
 #include "History.h"
+#include "SyncItemList.h"
 #include "TabooList.h"
 #include "qorncore/datatypes/qornstring.h"
 #include "qorncore/engine/PlexEngine.h"
@@ -166,7 +167,7 @@ class qornManager : public PlexEngine {
  private:
   // ---- Import internals (qornManagerImport.cpp, qornManagerInsert.cpp)
   // Stage 1: the tag scan of the file list into `items`; 1, or -1 when cancelled.
-  int scanTags(const char** files, int count, std::vector<FESyncItem*>& items);
+  int scanTags(const char** files, int count, std::vector<SyncItemPtr>& items);
   // Stage 4: inserts the batch and builds its links; the inference result (1 when none
   // ran), 0 on cancel or failure with the network as before the import.
   int addNodeList(bool merge, ImportBatch& batch, float linkParam);

@@ -12,6 +12,7 @@
 #include "qorncore/datatypes/ErrorReport.h"
 #include "qorncore/manager/featureextractor.h"
 #include "qorncore/manager/features/FeatureManager.h"
+#include "qorncore/manager/SyncItemList.h"
 #include "qorncore/manager/qornManager.h"
 #include "qorncore/manager/qornManagerImport.h"
 #include "zarvell/module.h"
@@ -37,7 +38,7 @@ struct TagText {
 };
 
 // The item of one file as the tag reader describes it.
-FESyncItem* readItem(ExtractMetaDataFn extract, const std::string& path) {
+SyncItemPtr readItem(ExtractMetaDataFn extract, const std::string& path) {
   TagText title, album, artist, genre;
   int32_t year = 0, duration = 0;
   // The result is not looked at: empty buffers mean "no value".
@@ -45,13 +46,13 @@ FESyncItem* readItem(ExtractMetaDataFn extract, const std::string& path) {
   std::string name = title.text();
   if (name.empty()) name = cutFileName(path);
 
-  FESyncItem* item = newItem();
+  SyncItemPtr item = makeSyncItem();
   // The path keeps every byte the file system gave; the texts are read as UTF-8.
-  item->path = copyText(zarvell::pathToUtf16(path));
-  item->name = copyText(zarvell::utf8ToUtf16(name));
-  item->artist = copyText(zarvell::utf8ToUtf16(artist.text()));
-  item->album = copyText(zarvell::utf8ToUtf16(album.text()));
-  item->genre = copyText(zarvell::utf8ToUtf16(genre.text()));
+  item->path = newSyncText(zarvell::pathToUtf16(path));
+  item->name = newSyncText(zarvell::utf8ToUtf16(name));
+  item->artist = newSyncText(zarvell::utf8ToUtf16(artist.text()));
+  item->album = newSyncText(zarvell::utf8ToUtf16(album.text()));
+  item->genre = newSyncText(zarvell::utf8ToUtf16(genre.text()));
   item->duration = duration;
   item->year = year;
   item->valid = 1;
@@ -192,12 +193,12 @@ class NodeBuilder {
 int qornManager::importFileList(const char** files, int count, float linkParam) {
   clearLogOutputText();
   if (count < 0 || (count > 0 && !files)) return -1;
-  ItemList items;
-  if (scanTags(files, count, items.items) < 0) return -1;
-  return importFromMetaData(items.items, linkParam, true);
+  std::vector<SyncItemPtr> items;
+  if (scanTags(files, count, items) < 0) return -1;
+  return importFromMetaData(syncItemPointers(items), linkParam, true);
 }
 
-int qornManager::scanTags(const char** files, int count, std::vector<FESyncItem*>& items) {
+int qornManager::scanTags(const char** files, int count, std::vector<SyncItemPtr>& items) {
   const zarvell::Module tags = zarvell::Module::load(kTagModule);
   const auto extract = tags.entry<ExtractMetaDataFn>(kTagEntry);
   if (!extract) {
@@ -218,13 +219,11 @@ int qornManager::scanTags(const char** files, int count, std::vector<FESyncItem*
         items.push_back(readItem(extract, path));
       } catch (const std::bad_alloc&) {
         QORN_LOG(Error, kSource, "curItem is null");
-        for (FESyncItem* item : items) freeItem(item);
         items.clear();
         return -1;
       }
     }
     if (!progress.report(i + 1, total, "Scanning meta data", path, "")) {
-      for (FESyncItem* item : items) freeItem(item);
       items.clear();
       cancelled = true;
     }

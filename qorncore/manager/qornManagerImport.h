@@ -1,6 +1,6 @@
 // Pieces shared by the import stages (qornManagerImport.cpp, qornManagerInsert.cpp,
-// ImportItems.cpp): owned library items, progress reports, keyword texts and the batch of
-// nodes one import builds. Internal to the manager; single-threaded (the importing
+// ImportItems.cpp): progress reports, keyword texts and the batch of nodes one import
+// builds. Library items are made and owned through SyncItemList.h. Internal to the manager; single-threaded (the importing
 // thread). Nothing here throws except std::bad_alloc.
 #pragma once
 
@@ -19,29 +19,6 @@ class Node;
 namespace qorn {
 
 class SongListNode;
-
-// ---- Library items (FESyncItem records owning their UTF-16 texts)
-
-// A zero-filled record; its texts are set with copyText and freed with freeItem.
-FESyncItem* newItem();
-// A heap copy of the text for a record's text field; null for an empty text.
-char16_t* copyText(std::u16string_view text);
-// Frees the record and every text it holds (null does nothing).
-void freeItem(FESyncItem* item);
-
-// The items of one scan; frees them when it goes.
-class ItemList {
- public:
-  ItemList() = default;
-  ~ItemList() { clear(); }
-  ItemList(const ItemList&) = delete;
-  ItemList& operator=(const ItemList&) = delete;
-  void clear() {
-    for (FESyncItem* item : items) freeItem(item);
-    items.clear();
-  }
-  std::vector<FESyncItem*> items;
-};
 
 // The file name of a path (the text after the last "/"), cut at the last occurrence of
 // each known audio extension in turn (".mp3", ".wma", ".m4a", ".wav", ".m4p", ".flac",

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "kalvoretengine/IQornManager.h"
+#include "qorncore/manager/SyncItemList.h"
 #include "qorncore/manager/qornManagerImport.h"
 #include "zarvell/text.h"
 
@@ -94,23 +95,24 @@ inline void makeAudio(const std::string& path, int hertz, int seconds, const Tag
 // Items as an iTunes library hands them to importFromMetaData; owned, freed at the end.
 class Items {
  public:
-  ~Items() { list_.clear(); }
   void add(const std::string& path, const std::string& name, const std::string& artist,
            const std::string& album, const std::string& genre = "", int duration = 0) {
-    FESyncItem* item = qorn::newItem();
-    item->path = qorn::copyText(zarvell::pathToUtf16(path));
-    item->name = qorn::copyText(zarvell::utf8ToUtf16(name));
-    item->artist = qorn::copyText(zarvell::utf8ToUtf16(artist));
-    item->album = qorn::copyText(zarvell::utf8ToUtf16(album));
-    item->genre = qorn::copyText(zarvell::utf8ToUtf16(genre));
+    qorn::SyncItemPtr item = qorn::makeSyncItem();
+    item->path = qorn::newSyncText(zarvell::pathToUtf16(path));
+    item->name = qorn::newSyncText(zarvell::utf8ToUtf16(name));
+    item->artist = qorn::newSyncText(zarvell::utf8ToUtf16(artist));
+    item->album = qorn::newSyncText(zarvell::utf8ToUtf16(album));
+    item->genre = qorn::newSyncText(zarvell::utf8ToUtf16(genre));
     item->duration = duration;
     item->valid = 1;
-    list_.items.push_back(item);
+    pointers_.push_back(item.get());
+    owned_.push_back(std::move(item));
   }
-  const std::vector<FESyncItem*>& get() const { return list_.items; }
+  const std::vector<FESyncItem*>& get() const { return pointers_; }
 
  private:
-  qorn::ItemList list_;
+  std::vector<qorn::SyncItemPtr> owned_;
+  std::vector<FESyncItem*> pointers_;
 };
 
 // One report as received (texts copied).
