@@ -3,12 +3,14 @@
 // first activation. A cancel or a failed inference leaves the network as it was.
 #include <algorithm>
 #include <set>
+#include <sstream>
 #include <string>
 #include <unordered_set>
 
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/manager/qornManager.h"
 #include "qorncore/manager/qornManagerImport.h"
+#include "qorncore/manager/qornManagerNetworkFile.h"
 
 namespace qorn {
 namespace {
@@ -133,7 +135,20 @@ int qornManager::addNodeList(bool merge, ImportBatch& batch, float linkParam) {
     return 1;
   }
 
-  if (!merge) clear();
+  // A replacing import keeps the network it replaces, as its file text, until the new one
+  // stands: a cancel or a failed inference puts it back, so a user's network is never lost
+  // to an import that did not finish. (Costs one network text in memory while it runs.)
+  std::string replaced;
+  if (!merge) {
+    std::ostringstream quiet;
+    if (nodes().size() > 0) replaced = networkText(*this, quiet);
+    clear();
+  }
+  auto restoreReplaced = [&] {
+    std::ostringstream quiet;
+    if (!replaced.empty() && loadNetworkText(*this, replaced, quiet) != 1)
+      QORN_LOG(Error, kSource, "addNodeList: the replaced network could not be restored");
+  };
   std::vector<Node*> oldSongs;
   for (const auto& entry : nodes().byId())
     if (entry.second->asSong()) oldSongs.push_back(entry.second);
@@ -162,6 +177,7 @@ int qornManager::addNodeList(bool merge, ImportBatch& batch, float linkParam) {
     for (Node* node : inserted) withdrawImported(node);
     fresh.clear();
     batch.restoreGrownLists();
+    restoreReplaced();
     QORN_LOG(Debug, kSource, "aborted addNodeList");
     return 0;
   }
@@ -197,6 +213,7 @@ int qornManager::addNodeList(bool merge, ImportBatch& batch, float linkParam) {
     batch.restoreGrownLists();
     for (const auto& [node, duration] : oldDurations) node->duration = duration;
     fresh.clear();
+    restoreReplaced();
     QORN_LOG(Debug, kSource, "leaving addNodeList with error code");
     return 0;
   }
