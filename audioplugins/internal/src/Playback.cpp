@@ -32,15 +32,15 @@ std::unique_ptr<Playback> Playback::create(GMainContext* context, int32_t* statu
   GstElement* element = gst_element_factory_make("playbin", nullptr);
   if (element == nullptr) return nullptr;
   gst_object_ref_sink(element);
-  PipelineRef playbin(element);
+  gsthandles::PipelineRef playbin(element);
   g_object_set(playbin.get(), "flags", kPlayFlagAudio | kPlayFlagSoftVolume, nullptr);
   if (GstElement* sink = audioSinkFromEnvironment()) {
     g_object_set(playbin.get(), "audio-sink", sink, nullptr);  // takes the floating ref
   }
-  BusRef bus(gst_element_get_bus(playbin.get()));
+  gsthandles::BusRef bus(gst_element_get_bus(playbin.get()));
   if (!bus) return nullptr;
   std::unique_ptr<Playback> playback(new Playback(std::move(playbin), std::move(bus)));
-  playback->watch_ = SourceRef(gst_bus_create_watch(playback->bus_.get()));
+  playback->watch_ = gsthandles::SourceRef(gst_bus_create_watch(playback->bus_.get()));
   if (!playback->watch_) return nullptr;
   g_source_set_callback(playback->watch_.get(), G_SOURCE_FUNC(onBusMessage), playback.get(),
                         nullptr);
@@ -49,7 +49,7 @@ std::unique_ptr<Playback> Playback::create(GMainContext* context, int32_t* statu
   return playback;
 }
 
-Playback::Playback(PipelineRef playbin, BusRef bus)
+Playback::Playback(gsthandles::PipelineRef playbin, gsthandles::BusRef bus)
     : playbin_(std::move(playbin)), bus_(std::move(bus)) {}
 
 Playback::~Playback() {
@@ -70,8 +70,8 @@ int32_t Playback::play(const char* path) {
   // A proper file URI: every byte that is not allowed in one (spaces, '#', '%', non-ASCII)
   // is escaped; a relative path is taken from the current folder.
   GError* raw = nullptr;
-  TextRef uri(gst_filename_to_uri(path, &raw));
-  const ErrorRef error(raw);
+  gsthandles::TextRef uri(gst_filename_to_uri(path, &raw));
+  const gsthandles::ErrorRef error(raw);
   if (!uri) return ZARVELL_E_FAIL;
   uri_ = uri.get();
   return start();
@@ -211,7 +211,8 @@ Playback::Wait Playback::waitFor(GstMessageType wanted, int timeoutMs) {
   for (;;) {
     const gint64 left = deadline - g_get_monotonic_time();
     if (left <= 0) return Wait::kTimedOut;
-    MessageRef message(gst_bus_timed_pop(bus_.get(), static_cast<GstClockTime>(left) * 1000));
+    gsthandles::MessageRef message(
+        gst_bus_timed_pop(bus_.get(), static_cast<GstClockTime>(left) * 1000));
     if (!message) return Wait::kTimedOut;
     const GstMessageType type = GST_MESSAGE_TYPE(message.get());
     if (type == GST_MESSAGE_ERROR) return Wait::kFailed;

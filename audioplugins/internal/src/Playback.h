@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "GstHandles.h"
 #include "audioplugin/AudioPlugin.h"
+#include "gsthandles/GstHandles.h"
 
 namespace internalplayer {
 
@@ -58,7 +58,7 @@ class Playback {
   enum class State { kIdle, kPlaying, kPaused, kStopped, kEnded };
   enum class Wait { kReached, kFailed, kTimedOut };
 
-  Playback(PipelineRef playbin, BusRef bus);
+  Playback(gsthandles::PipelineRef playbin, gsthandles::BusRef bus);
   int32_t start();
   void unload();
   bool loaded() const;
@@ -72,9 +72,9 @@ class Playback {
   void deliver(int event);
   static gboolean onBusMessage(GstBus* bus, GstMessage* message, gpointer self);
 
-  PipelineRef playbin_;
-  BusRef bus_;
-  SourceRef watch_;
+  gsthandles::PipelineRef playbin_;
+  gsthandles::BusRef bus_;
+  gsthandles::SourceRef watch_;
   State state_ = State::kIdle;
   std::string uri_;  // the loaded song, kept after a stop
   mutable double knownLength_ = 0.0;

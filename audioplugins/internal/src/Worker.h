@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "GstHandles.h"
+#include "gsthandles/GstHandles.h"
 
 namespace internalplayer {
 
@@ -53,8 +53,8 @@ class Worker {
   // Queues function(data) on the worker's context; drop(data) runs once the source goes.
   void post(GSourceFunc function, gpointer data, GDestroyNotify drop);
 
-  ContextRef context_;
-  LoopRef loop_;
+  gsthandles::ContextRef context_;
+  gsthandles::LoopRef loop_;
   std::thread thread_;
 };
 

@@ -37,7 +37,7 @@ GstFlowReturn CaptureSink::onNewSample(GstAppSink* sink, gpointer self) {
 
 // Runs on the streaming thread for every buffer that reaches the sink.
 GstFlowReturn CaptureSink::take(GstElement* sink) {
-  SampleRef sample(gst_app_sink_pull_sample(GST_APP_SINK(sink)));
+  gsthandles::SampleRef sample(gst_app_sink_pull_sample(GST_APP_SINK(sink)));
   if (!sample) return GST_FLOW_EOS;
   const std::lock_guard<std::mutex> lock(mutex_);
   if (done_) return GST_FLOW_EOS;
@@ -45,7 +45,7 @@ GstFlowReturn CaptureSink::take(GstElement* sink) {
 
   GstBuffer* buffer = gst_sample_get_buffer(sample.get());
   const GstSegment* segment = gst_sample_get_segment(sample.get());
-  BufferMap map(buffer);
+  gsthandles::BufferMap map(buffer);
   if (!map.ok()) return GST_FLOW_ERROR;
   const auto* samples = reinterpret_cast<const int16_t*>(map.data());
   const int64_t count = static_cast<int64_t>(map.size() / sizeof(int16_t));

@@ -7,7 +7,7 @@
 
 #include <gst/app/gstappsink.h>
 
-#include "GstHandles.h"
+#include "gsthandles/GstHandles.h"
 
 namespace pradix {
 

@@ -9,8 +9,8 @@
 
 #include "CaptureSink.h"
 #include "ElementPolicy.h"
-#include "GstHandles.h"
 #include "Window.h"
+#include "gsthandles/GstHandles.h"
 #include "pradix/Pradix.h"
 
 namespace pradix {
@@ -93,8 +93,8 @@ int onAutoplugSelect(GstElement*, GstPad*, GstCaps*, GstElementFactory* factory,
 }
 
 bool isAudioPad(GstPad* pad) {
-  CapsRef caps(gst_pad_get_current_caps(pad));
-  if (!caps) caps = CapsRef(gst_pad_query_caps(pad, nullptr));
+  gsthandles::CapsRef caps(gst_pad_get_current_caps(pad));
+  if (!caps) caps = gsthandles::CapsRef(gst_pad_query_caps(pad, nullptr));
   if (!caps || gst_caps_get_size(caps.get()) == 0) return false;
   const char* name = gst_structure_get_name(gst_caps_get_structure(caps.get(), 0));
   return name != nullptr && std::strncmp(name, "audio/", 6) == 0;
@@ -104,7 +104,7 @@ void onPadAdded(GstElement*, GstPad* pad, gpointer data) {
   auto* linker = static_cast<Linker*>(data);
   const std::lock_guard<std::mutex> lock(linker->mutex);
   if (linker->linked || !isAudioPad(pad)) return;
-  PadRef sink(gst_element_get_static_pad(linker->convert, "sink"));
+  gsthandles::PadRef sink(gst_element_get_static_pad(linker->convert, "sink"));
   if (sink && gst_pad_link(pad, sink.get()) == GST_PAD_LINK_OK) linker->linked = true;
 }
 
@@ -127,7 +127,8 @@ Wait waitFor(GstBus* bus, GstMessageType until, Clock::time_point deadline) {
     const auto left = deadline - Clock::now();
     if (left <= Clock::duration::zero()) return Wait::kTimedOut;
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-    MessageRef message(gst_bus_timed_pop_filtered(bus, static_cast<GstClockTime>(ns), types));
+    gsthandles::MessageRef message(
+        gst_bus_timed_pop_filtered(bus, static_cast<GstClockTime>(ns), types));
     if (!message) return Wait::kTimedOut;
     const GstMessageType type = GST_MESSAGE_TYPE(message.get());
     if (type == GST_MESSAGE_ERROR) return Wait::kFailed;
@@ -173,10 +174,10 @@ double durationSeconds(GstElement* pipeline) {
   return static_cast<double>(duration) / GST_SECOND;
 }
 
-ElementRef make(const char* factory) {
+gsthandles::ElementRef make(const char* factory) {
   GstElement* element = gst_element_factory_make(factory, nullptr);
   if (element != nullptr) gst_object_ref_sink(element);
-  return ElementRef(element);
+  return gsthandles::ElementRef(element);
 }
 
 }  // namespace
@@ -192,19 +193,20 @@ DecodeOutcome decodeWithPipeline(const DecodeRequest& req) {
   CaptureSink capture(req.buffer, req.capacity);
   Linker linker;
 
-  ElementRef source = make("filesrc"), decode = make("decodebin"), convert = make("audioconvert"),
-             resample = make("audioresample"), filter = make("capsfilter"), sink = make("appsink");
+  gsthandles::ElementRef source = make("filesrc"), decode = make("decodebin"),
+                         convert = make("audioconvert"), resample = make("audioresample"),
+                         filter = make("capsfilter"), sink = make("appsink");
   GstElement* bin = gst_pipeline_new(nullptr);
   if (bin != nullptr) gst_object_ref_sink(bin);
-  PipelineRef pipeline(bin);
+  gsthandles::PipelineRef pipeline(bin);
   if (!source || !decode || !convert || !resample || !filter || !sink || !pipeline) {
     out.status = ZARVELL_E_UNEXPECTED;
     return out;
   }
   g_object_set(source.get(), "location", req.path.c_str(), nullptr);
-  CapsRef caps(gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout",
-                                   G_TYPE_STRING, "interleaved", "channels", G_TYPE_INT, 1, "rate",
-                                   G_TYPE_INT, ZARVELL_DECODER_SAMPLE_RATE, nullptr));
+  gsthandles::CapsRef caps(gst_caps_new_simple(
+      "audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout", G_TYPE_STRING, "interleaved",
+      "channels", G_TYPE_INT, 1, "rate", G_TYPE_INT, ZARVELL_DECODER_SAMPLE_RATE, nullptr));
   g_object_set(filter.get(), "caps", caps.get(), nullptr);
   g_object_set(sink.get(), "sync", FALSE, "emit-signals", FALSE, nullptr);
   capture.attach(sink.get());
@@ -222,7 +224,7 @@ DecodeOutcome decodeWithPipeline(const DecodeRequest& req) {
   g_signal_connect(decode.get(), "pad-added", G_CALLBACK(onPadAdded), &linker);
   g_signal_connect(decode.get(), "no-more-pads", G_CALLBACK(onNoMorePads), &linker);
 
-  BusRef bus(gst_element_get_bus(pipeline.get()));
+  gsthandles::BusRef bus(gst_element_get_bus(pipeline.get()));
   Wait wait = preroll(pipeline.get(), bus.get(), deadline);
   if (wait != Wait::kReached) {
     out.status = wait == Wait::kEnded ? ZARVELL_E_FAIL : statusOf(wait);

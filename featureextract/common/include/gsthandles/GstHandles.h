@@ -1,12 +1,14 @@
-// Move-only owners of the GStreamer and GLib references the player holds: each releases its
-// one reference when it goes. Null is allowed everywhere and means "none".
+// Move-only owners of the GStreamer and GLib references that Zarvell's GStreamer modules
+// (the Pradix decoder and the internal player) hold: each releases its one reference when
+// it goes. Null is allowed everywhere and means "none". Header only; include it only from
+// code that links GStreamer.
 #pragma once
 
 #include <gst/gst.h>
 
 #include <utility>
 
-namespace internalplayer {
+namespace gsthandles {
 
 template <typename T, void (*Release)(T*)>
 class GRef {
@@ -42,8 +44,17 @@ inline void releaseElement(GstElement* element) {
 inline void releaseBus(GstBus* bus) {
   gst_object_unref(bus);
 }
+inline void releasePad(GstPad* pad) {
+  gst_object_unref(pad);
+}
 inline void releaseMessage(GstMessage* message) {
   gst_message_unref(message);
+}
+inline void releaseSample(GstSample* sample) {
+  gst_sample_unref(sample);
+}
+inline void releaseCaps(GstCaps* caps) {
+  gst_caps_unref(caps);
 }
 inline void releaseError(GError* error) {
   g_error_free(error);
@@ -66,7 +77,10 @@ inline void releaseSource(GSource* source) {
 
 using ElementRef = GRef<GstElement, releaseElement>;
 using BusRef = GRef<GstBus, releaseBus>;
+using PadRef = GRef<GstPad, releasePad>;
 using MessageRef = GRef<GstMessage, releaseMessage>;
+using SampleRef = GRef<GstSample, releaseSample>;
+using CapsRef = GRef<GstCaps, releaseCaps>;
 using ErrorRef = GRef<GError, releaseError>;
 using TextRef = GRef<gchar, releaseText>;
 using ContextRef = GRef<GMainContext, releaseContext>;
@@ -74,7 +88,7 @@ using LoopRef = GRef<GMainLoop, releaseLoop>;
 using SourceRef = GRef<GSource, releaseSource>;
 
 // A pipeline brought to the NULL state (which stops and joins its streaming threads) before
-// its reference goes, so no element runs once the owner is gone.
+// its reference goes, so no element runs and no callback comes once the owner is gone.
 class PipelineRef {
  public:
   PipelineRef() = default;
@@ -102,4 +116,25 @@ class PipelineRef {
   ElementRef pipeline_;
 };
 
-}  // namespace internalplayer
+// A mapped buffer's memory, unmapped when it goes.
+class BufferMap {
+ public:
+  explicit BufferMap(GstBuffer* buffer) : buffer_(buffer) {
+    mapped_ = buffer_ != nullptr && gst_buffer_map(buffer_, &info_, GST_MAP_READ);
+  }
+  ~BufferMap() {
+    if (mapped_) gst_buffer_unmap(buffer_, &info_);
+  }
+  BufferMap(const BufferMap&) = delete;
+  BufferMap& operator=(const BufferMap&) = delete;
+  bool ok() const { return mapped_; }
+  const guint8* data() const { return info_.data; }
+  gsize size() const { return info_.size; }
+
+ private:
+  GstBuffer* buffer_;
+  GstMapInfo info_{};
+  bool mapped_ = false;
+};
+
+}  // namespace gsthandles
