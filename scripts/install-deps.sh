@@ -20,6 +20,8 @@ packages=(
   libsvm-tools  # svm-predict: the link-inference tests check probabilities against it
   # tag reading (Orsank, Velmor)
   libtag1-dev
+  # the player program
+  qt6-base-dev
   # audio analysis: decoders, features, hashing, community exchange
   ffmpeg libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev

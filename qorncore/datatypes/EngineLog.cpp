@@ -25,18 +25,29 @@ log4cplus::LogLevel toLog4cplus(LogLevel level) {
   return log4cplus::DEBUG_LOG_LEVEL;
 }
 
+// The appender this module attached, so that reconfiguring replaces only it: the
+// application attaches an appender of its own (on its own log file) to the same root
+// logger, under the same name, and that one must stay. Touched only by the two functions
+// below, which the engine's facade calls from its constructor and destructor.
+log4cplus::SharedAppenderPtr& engineAppender() {
+  static log4cplus::SharedAppenderPtr appender;
+  return appender;
+}
+
 }  // namespace
 
 void configureEngineLogging(const std::string& file) {
   try {
     log4cplus::initialize();
     log4cplus::Logger root = log4cplus::Logger::getRoot();
-    if (root.getAppender(LOG4CPLUS_TEXT("First"))) root.removeAppender(LOG4CPLUS_TEXT("First"));
+    if (engineAppender()) root.removeAppender(engineAppender());
+    engineAppender() = nullptr;
     log4cplus::SharedAppenderPtr appender(new log4cplus::RollingFileAppender(
         LOG4CPLUS_STRING_TO_TSTRING(file), kMaxFileSize, 5, /*immediateFlush=*/true));
     appender->setName(LOG4CPLUS_TEXT("First"));
     appender->setLayout(std::make_unique<log4cplus::TTCCLayout>());
     root.addAppender(appender);
+    engineAppender() = appender;
     root.setLogLevel(log4cplus::DEBUG_LOG_LEVEL);
   } catch (...) {
     // Logging is an aid, never a reason to fail: without an appender lines are dropped.
@@ -45,6 +56,7 @@ void configureEngineLogging(const std::string& file) {
 
 void shutdownEngineLogging() {
   try {
+    engineAppender() = nullptr;
     log4cplus::Logger::getRoot().removeAllAppenders();
   } catch (...) {
   }

@@ -14,7 +14,8 @@ enum class LogLevel { Debug, Info, Warn, Error, Fatal };
 
 // Attaches the rolling file appender "First" (5120 bytes, 5 backups, flush after every
 // event) on `file` to the root logger and sets the root level to DEBUG. Idempotent: a
-// second call replaces the appender.
+// second call replaces the appender this module attached; appenders attached by others
+// (the player's own log file, also named "First") stay.
 void configureEngineLogging(const std::string& file);
 
 // Removes every appender and shuts log4cplus down.

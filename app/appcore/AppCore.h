@@ -1,0 +1,170 @@
+// AppCore: the player core. One object lives from start-up to exit; it coordinates the
+// engine, the audio player plug-in, the play queue and the main window, and owns them all.
+// Windows get it passed in; there is no global access to it.
+//
+// The play loop: songs start in the plug-in, every play, stop, skip and song end is
+// reported to the engine, the engine picks the next song when the queue is empty, and the
+// transport buttons, time display and "Autoselect" countdown follow.
+//
+// Interface thread only. The plug-in's end event arrives on a thread of the plug-in and is
+// queued onto the interface thread; while a long engine operation runs (isBusy()), commands
+// are ignored and a song end or a close request waits until it has finished.
+// Nothing here throws except std::bad_alloc.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AppCoreBase.h"
+#include "CommandIds.h"
+#include "PlayQueueModel.h"
+#include "PlayerView.h"
+#include "app/audioplayer/AudioPlayer.h"
+
+class QWidget;
+
+namespace zarvell::app {
+
+// One report the play loop made to the engine, for observers (tests, diagnostics).
+struct PlayReport {
+  enum Kind { kPlay, kStop, kAbortedSong, kSongEndReached, kPrev, kPickNext, kPickPrev, kBoost };
+  Kind kind;
+  Node* node;        // the song concerned (the result for the picks), may be null
+  float value;       // position for stop and aborted, randomness for pickNext, strength
+  bool flag;         // the boolean argument (fromEngine for play and song end)
+};
+
+class AppCore : public QObject, public AppCoreBase {
+  Q_OBJECT
+
+ public:
+  // The main window and the view interface it implements; the widget is owned by AppCore.
+  struct Window {
+    std::unique_ptr<QWidget> widget;
+    PlayerView* view = nullptr;
+  };
+  using WindowFactory = std::function<Window(AppCore&)>;
+
+  AppCore(std::string commandLine, WindowFactory makeWindow);
+  ~AppCore() override;
+
+  // Creates the main window, selects the configured player plug-in with the configured
+  // volume, places and shows the window, and applies the settings.
+  void initialise() override;
+  void notify(int code) override;
+
+  // loadNet behind the busy window; then the play queue the engine restored is shown and
+  // the views re-read. Returns the engine's result.
+  int loadNetwork(const std::string& path);
+  int saveNetwork(const std::string& path);
+  // Loads "networks/default.xml" at start-up. A missing file is no failure (first start).
+  // A file that exists but does not load is moved aside to
+  // "default.xml.damaged-YYYYMMDD-HHMMSS" and the user is told once, so the save at exit
+  // cannot write over it; the player goes on with what could be read.
+  void loadDefaultNetwork();
+
+  // Shut-down (the Close button): stops the player without a report, hands the queue to
+  // the engine, saves the network once and quits the event loop. While busy, the close
+  // happens once the running operation has finished.
+  void requestClose();
+
+  // The play loop.
+  void executeCommand(int id);
+  void playNode(Node* node, bool fromEngine, bool automatic);
+  void playFromList(int source, Node* node, int row);
+  void songEnded();
+  Node* takeNextQueued(bool removePlaying, bool force);
+  void selectPlayer(const std::string& fileName);
+  void sliderChanged(int id, int value, bool released);
+  void stepSeek(double seconds, bool apply);
+  void toggleTimeMode();  // elapsed <-> remaining
+  // Puts the nodes (flattened to songs) at the front of the queue or at its end; returns
+  // the first song put in, or null.
+  Node* enqueueNodes(const std::vector<Node*>& nodes, bool atFront);
+
+  float duration() const;
+  float position() const;
+  void seek(float seconds);
+  int volume() const { return config().volume; }
+  Node* currentNode() const { return currentNode_; }
+  bool currentFromEngine() const { return currentFromEngine_; }
+  bool lastPlayOk() const { return lastPlayOk_; }
+  bool isPlaying() const;  // a song is current and not paused
+  bool retryPending() const { return retryTimer_.isActive(); }
+  PlayQueueModel& queue() { return queue_; }
+  PlayerView* view() const { return view_; }
+  QWidget* mainWindow() const { return window_.get(); }
+  AudioPlayer& player() { return *player_; }
+  // How many automatic starts failed one after the other (reset by any good start).
+  int failedAutomaticStarts() const { return failedAutomaticStarts_; }
+  static constexpr int kMaxFailedAutomaticStarts = 10;
+
+  // The delay before automatic play moves on from a song that failed to start (1500 ms).
+  void setRetryDelay(int ms) { retryTimer_.setInterval(ms); }
+
+  void setReportObserver(std::function<void(const PlayReport&)> observer) {
+    observer_ = std::move(observer);
+  }
+
+ signals:
+  void playbackChanged();  // state or current song changed
+  void volumeChanged();
+  void seeked(double seconds);
+
+ private:
+  static int pluginEvent(int event, void* context);  // on a thread of the plug-in
+  void onPlayerEvent(std::uint64_t serial);
+  void setCurrent(Node* node);
+  void onRetryTimer();
+  void dropFailedRow();
+  void runNext(bool automatic);
+  void runPlay();
+  void runStop();
+  void runPrev();
+  void runPause();
+  void toggleMute();
+  void boostSelection();
+  void markQueue(int row, bool dropPlaying, bool markPlaying);
+  void startEnginePick(bool automatic);
+  void boostOne(Node* node);
+  void report(PlayReport::Kind kind, Node* node, float value, bool flag);
+  void updateTimeDisplay();
+  void updateAutoselect();
+  void showSongTexts();
+  void showStopped();
+  void placeWindow();
+  void runWhenIdle();
+  int runBusy(const QString& text, const std::function<int()>& job);
+  void shutDown();
+
+  WindowFactory makeWindow_;
+  std::unique_ptr<QWidget> window_;
+  PlayerView* view_ = nullptr;
+  std::unique_ptr<AudioPlayer> player_;
+  PlayQueueModel queue_;
+  Node* currentNode_ = nullptr;  // holds an engine reference while set
+  Node* failedNode_ = nullptr;   // the song whose start failed, compared only (no reference)
+  bool currentFromEngine_ = true;
+  bool lastPlayOk_ = true;
+  bool showRemaining_ = false;
+  int failedAutomaticStarts_ = 0;
+  int queueSeconds_ = 0;  // sum of the queued songs' durations
+  bool pendingSongEnd_ = false;
+  bool pendingClose_ = false;
+  bool closing_ = false;
+  // Counts song starts; an end event is taken only for the start it belongs to, so an end
+  // that raced with a new start (NEXT pressed as a song ended) cannot end the new song.
+  std::atomic<std::uint64_t> playSerial_{0};
+  bool keepDefaultNetwork_ = false;  // the default network could neither load nor move
+  QTimer retryTimer_;
+  QTimer timeTimer_;
+  std::function<void(const PlayReport&)> observer_;
+};
+
+}  // namespace zarvell::app
