@@ -116,6 +116,10 @@ class AppCore : public QObject, public AppCoreBase {
   void playbackChanged();  // state or current song changed
   void volumeChanged();
   void seeked(double seconds);
+  // The plug-in's end event reached the interface thread (before it is handled).
+  void songEndReceived();
+  // A song has started: its first audio is in the sink (before the engine is told).
+  void songStarted();
 
  private:
   static int pluginEvent(int event, void* context);  // on a thread of the plug-in

@@ -36,6 +36,7 @@ int AppCore::pluginEvent(int event, void* context) {
 
 void AppCore::onPlayerEvent(std::uint64_t serial) {
   if (serial != playSerial_.load()) return;  // the end of a song that was already replaced
+  emit songEndReceived();
   songEnded();
 }
 
@@ -84,6 +85,7 @@ void AppCore::playNode(Node* node, bool fromEngine, bool automatic) {
   ++playSerial_;
   const bool started = !path.empty() && player_->play(path.c_str()) >= 0;
   if (started) {
+    emit songStarted();
     lastPlayOk_ = true;
     failedNode_ = nullptr;
     failedAutomaticStarts_ = 0;
