@@ -29,6 +29,10 @@ packages=(
   libfftw3-dev libssl-dev libcurl4-openssl-dev
   # the locale tests: file formats under a decimal-comma locale
   locales
+  # the player and its desktop integration (Qt Widgets, Network, D-Bus)
+  qt6-base-dev
+  dbus-daemon  # dbus-run-session: the media-control tests run on a private session bus
+  desktop-file-utils  # desktop-file-validate: the install test checks the menu entry
 )
 
 missing=()

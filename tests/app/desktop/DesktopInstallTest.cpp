@@ -74,6 +74,8 @@ void expectDesktopFiles(const fs::path& prefix) {
               0)
         << readAll("install-test.log");
   }
+  // The mark that keeps the users' data out of the installed folder.
+  EXPECT_TRUE(fs::is_regular_file(prefix / "lib/zarvell/.installed"));
   const std::string icon = readAll(prefix / "share/icons/hicolor/scalable/apps/zarvell.svg");
   EXPECT_NE(icon.find("<svg"), std::string::npos);
   EXPECT_NE(icon.find("viewBox"), std::string::npos);
