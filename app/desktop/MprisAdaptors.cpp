@@ -22,9 +22,12 @@ QDBusObjectPath mprisTrackId(quint64 serial) {
 
 QString mprisPlaybackStatus(MediaPlayerPort::Playback playback) {
   switch (playback) {
-    case MediaPlayerPort::Playback::Playing: return QStringLiteral("Playing");
-    case MediaPlayerPort::Playback::Paused: return QStringLiteral("Paused");
-    case MediaPlayerPort::Playback::Stopped: break;
+    case MediaPlayerPort::Playback::Playing:
+      return QStringLiteral("Playing");
+    case MediaPlayerPort::Playback::Paused:
+      return QStringLiteral("Paused");
+    case MediaPlayerPort::Playback::Stopped:
+      break;
   }
   return QStringLiteral("Stopped");
 }
@@ -41,9 +44,8 @@ qlonglong mprisMicroseconds(double seconds) {
 QVariantMap mprisMetadata(const MediaPlayerPort& port) {
   QVariantMap map;
   if (!loaded(port)) {
-    map.insert(QStringLiteral("mpris:trackid"),
-               QVariant::fromValue(QDBusObjectPath(
-                   QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"))));
+    map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(QStringLiteral(
+                                                    "/org/mpris/MediaPlayer2/TrackList/NoTrack"))));
     return map;
   }
   const MediaPlayerPort::Track track = port.currentTrack();
@@ -72,24 +74,34 @@ MprisRootAdaptor::MprisRootAdaptor(QObject* exported, MediaPlayerPort& port)
   setAutoRelaySignals(false);
 }
 
-QString MprisRootAdaptor::identity() const { return QStringLiteral("Zarvell"); }
+QString MprisRootAdaptor::identity() const {
+  return QStringLiteral("Zarvell");
+}
 
-QString MprisRootAdaptor::desktopEntry() const { return QStringLiteral("zarvell"); }
+QString MprisRootAdaptor::desktopEntry() const {
+  return QStringLiteral("zarvell");
+}
 
-QStringList MprisRootAdaptor::supportedUriSchemes() const { return {QStringLiteral("file")}; }
+QStringList MprisRootAdaptor::supportedUriSchemes() const {
+  return {QStringLiteral("file")};
+}
 
 QStringList MprisRootAdaptor::supportedMimeTypes() const {
   // What the player plays: MP3, WMA, M4A, WAV, FLAC, Ogg Vorbis and Opus.
-  return {QStringLiteral("audio/mpeg"), QStringLiteral("audio/x-ms-wma"),
-          QStringLiteral("audio/mp4"),  QStringLiteral("audio/x-m4a"),
-          QStringLiteral("audio/wav"),  QStringLiteral("audio/x-wav"),
-          QStringLiteral("audio/flac"), QStringLiteral("audio/ogg"),
+  return {QStringLiteral("audio/mpeg"),         QStringLiteral("audio/x-ms-wma"),
+          QStringLiteral("audio/mp4"),          QStringLiteral("audio/x-m4a"),
+          QStringLiteral("audio/wav"),          QStringLiteral("audio/x-wav"),
+          QStringLiteral("audio/flac"),         QStringLiteral("audio/ogg"),
           QStringLiteral("audio/x-vorbis+ogg"), QStringLiteral("audio/opus")};
 }
 
-void MprisRootAdaptor::Raise() { port_.raise(); }
+void MprisRootAdaptor::Raise() {
+  port_.raise();
+}
 
-void MprisRootAdaptor::Quit() { port_.quit(); }
+void MprisRootAdaptor::Quit() {
+  port_.quit();
+}
 
 // ---- org.mpris.MediaPlayer2.Player
 
@@ -98,11 +110,21 @@ MprisPlayerAdaptor::MprisPlayerAdaptor(MprisObject* exported, MediaPlayerPort& p
   setAutoRelaySignals(false);
 }
 
-QString MprisPlayerAdaptor::playbackStatus() const { return mprisPlaybackStatus(port_.playback()); }
+QString MprisPlayerAdaptor::playbackStatus() const {
+  return mprisPlaybackStatus(port_.playback());
+}
 
-QVariantMap MprisPlayerAdaptor::metadata() const { return mprisMetadata(port_); }
+void MprisPlayerAdaptor::setRate(double rate) {
+  if (rate == 0.0 && port_.playback() == MediaPlayerPort::Playback::Playing) port_.pause();
+}
 
-double MprisPlayerAdaptor::volume() const { return port_.volume(); }
+QVariantMap MprisPlayerAdaptor::metadata() const {
+  return mprisMetadata(port_);
+}
+
+double MprisPlayerAdaptor::volume() const {
+  return port_.volume();
+}
 
 void MprisPlayerAdaptor::setVolume(double level) {
   if (std::isnan(level)) return;
@@ -113,14 +135,28 @@ qlonglong MprisPlayerAdaptor::position() const {
   return loaded(port_) ? mprisMicroseconds(port_.positionSeconds()) : 0;
 }
 
-bool MprisPlayerAdaptor::canSeek() const { return loaded(port_); }
+bool MprisPlayerAdaptor::canSeek() const {
+  return loaded(port_);
+}
 
-void MprisPlayerAdaptor::Next() { port_.next(); }
-void MprisPlayerAdaptor::Previous() { port_.previous(); }
-void MprisPlayerAdaptor::Pause() { port_.pause(); }
-void MprisPlayerAdaptor::PlayPause() { port_.playPause(); }
-void MprisPlayerAdaptor::Stop() { port_.stop(); }
-void MprisPlayerAdaptor::Play() { port_.play(); }
+void MprisPlayerAdaptor::Next() {
+  port_.next();
+}
+void MprisPlayerAdaptor::Previous() {
+  port_.previous();
+}
+void MprisPlayerAdaptor::Pause() {
+  port_.pause();
+}
+void MprisPlayerAdaptor::PlayPause() {
+  port_.playPause();
+}
+void MprisPlayerAdaptor::Stop() {
+  port_.stop();
+}
+void MprisPlayerAdaptor::Play() {
+  port_.play();
+}
 
 void MprisPlayerAdaptor::Seek(qlonglong Offset) {
   if (!loaded(port_)) return;
@@ -142,10 +178,11 @@ void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath& TrackId, qlonglong P
 
 void MprisPlayerAdaptor::OpenUri(const QString& Uri) {
   if (exported_->calledFromDBus()) {
-    exported_->sendErrorReply(QDBusError::NotSupported,
-                   QStringLiteral("Zarvell plays the songs of its network and opens no other "
-                                  "address: %1")
-                       .arg(Uri));
+    exported_->sendErrorReply(
+        QDBusError::NotSupported,
+        QStringLiteral("Zarvell plays the songs of its network and opens no other "
+                       "address: %1")
+            .arg(Uri));
   }
 }
 

@@ -90,8 +90,8 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
 
   QString playbackStatus() const;
   double rate() const { return 1.0; }
-  // Only the normal rate exists; other rates are ignored.
-  void setRate(double) {}
+  // Only the normal rate exists: 0 pauses (as MPRIS2 asks), other rates are ignored.
+  void setRate(double rate);
   QVariantMap metadata() const;
   double volume() const;
   // Clamped to 0..1; NaN is ignored.

@@ -16,14 +16,15 @@ const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player")
 
 }  // namespace
 
-MprisService::MprisService(MediaPlayerPort& port, QObject* parent)
-    : QObject(parent), port_(port) {
+MprisService::MprisService(MediaPlayerPort& port, QObject* parent) : QObject(parent), port_(port) {
   connect(&port_, &MediaPlayerPort::playbackChanged, this, &MprisService::onPlaybackChanged);
   connect(&port_, &MediaPlayerPort::volumeChanged, this, &MprisService::onVolumeChanged);
   connect(&port_, &MediaPlayerPort::seeked, this, &MprisService::onSeeked);
 }
 
-MprisService::~MprisService() { stop(); }
+MprisService::~MprisService() {
+  stop();
+}
 
 bool MprisService::start() {
   if (isRunning()) return true;
@@ -46,8 +47,7 @@ bool MprisService::start(const QDBusConnection& bus) {
   // The object first: a panel asks for the properties as soon as the name appears.
   if (!connection.registerObject(QString::fromLatin1(kObjectPath), exported_,
                                  QDBusConnection::ExportAdaptors)) {
-    qWarning("zarvell: cannot publish %s on the session bus; media controls are off",
-             kObjectPath);
+    qWarning("zarvell: cannot publish %s on the session bus; media controls are off", kObjectPath);
     delete exported_;
     exported_ = nullptr;
     player_ = nullptr;
@@ -122,9 +122,9 @@ void MprisService::announce(const QVariantMap& candidates) {
     announced_.insert(it.key(), it.value());
   }
   if (changed.isEmpty()) return;
-  QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kObjectPath),
-                                                   QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                   QStringLiteral("PropertiesChanged"));
+  QDBusMessage signal = QDBusMessage::createSignal(
+      QString::fromLatin1(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+      QStringLiteral("PropertiesChanged"));
   signal << kPlayerInterface << changed << QStringList();
   bus_->send(signal);
 }

@@ -34,9 +34,13 @@ extern "C" void onTerminationSignal(int signalNumber) {
 
 }  // namespace
 
-TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) { install(); }
+TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
+  install();
+}
 
-TerminationSignals::~TerminationSignals() { uninstall(); }
+TerminationSignals::~TerminationSignals() {
+  uninstall();
+}
 
 void TerminationSignals::install() {
   if (gWriteEnd.load() >= 0) {

@@ -20,7 +20,9 @@ const fs::path kBuild = ZARVELL_BUILD_DIR;
 const fs::path kProgram = ZARVELL_PROGRAM_DIR;
 const fs::path kDesktopBuild = ZARVELL_DESKTOP_BUILD_DIR;
 
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+std::string quoted(const fs::path& path) {
+  return "'" + path.string() + "'";
+}
 
 int run(const std::string& command) {
   const int status = std::system((command + " >install-test.log 2>&1").c_str());
@@ -40,7 +42,9 @@ void writeFile(const fs::path& path, const std::string& text, fs::perms perms) {
   fs::permissions(path, perms);
 }
 
-bool executable(const fs::path& path) { return ::access(path.c_str(), X_OK) == 0; }
+bool executable(const fs::path& path) {
+  return ::access(path.c_str(), X_OK) == 0;
+}
 
 class Scratch {
  public:

@@ -134,8 +134,8 @@ class MprisServiceTest : public ::testing::Test {
   }
   QVariant property(const QString& interface, const QString& name) {
     const QDBusMessage reply = call(kProperties, QStringLiteral("Get"), {interface, name});
-    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << name.toStdString() << ": "
-                                                        << reply.errorMessage().toStdString();
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage)
+        << name.toStdString() << ": " << reply.errorMessage().toStdString();
     return plain(reply.arguments().value(0));
   }
   QVariantMap allProperties(const QString& interface) {
@@ -185,10 +185,10 @@ TEST_F(MprisServiceTest, EachMethodReachesItsCommand) {
     const char* command;
   };
   const Case cases[] = {
-      {kRoot, "Raise", "raise"},         {kRoot, "Quit", "quit"},
+      {kRoot, "Raise", "raise"},           {kRoot, "Quit", "quit"},
       {kPlayer, "PlayPause", "playPause"}, {kPlayer, "Play", "play"},
-      {kPlayer, "Pause", "pause"},       {kPlayer, "Stop", "stop"},
-      {kPlayer, "Next", "next"},         {kPlayer, "Previous", "previous"},
+      {kPlayer, "Pause", "pause"},         {kPlayer, "Stop", "stop"},
+      {kPlayer, "Next", "next"},           {kPlayer, "Previous", "previous"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.method);
@@ -218,15 +218,16 @@ TEST_F(MprisServiceTest, RootPropertiesDescribeThePlayer) {
   for (const char* rate : {"Rate", "MinimumRate", "MaximumRate"}) {
     EXPECT_EQ(player.value(QString::fromLatin1(rate)), QVariant(1.0)) << rate;
   }
-  for (const char* flag : {"CanGoNext", "CanGoPrevious", "CanPlay", "CanPause", "CanSeek",
-                           "CanControl"}) {
+  for (const char* flag :
+       {"CanGoNext", "CanGoPrevious", "CanPlay", "CanPause", "CanSeek", "CanControl"}) {
     EXPECT_EQ(player.value(QString::fromLatin1(flag)), QVariant(true)) << flag;
   }
   EXPECT_FALSE(player.contains(QStringLiteral("LoopStatus")));
   EXPECT_EQ(player.value(QStringLiteral("Position")), QVariant(qlonglong{30'000'000}));
 
   port_.state = MediaPlayerPort::Playback::Paused;
-  EXPECT_EQ(property(kPlayer, QStringLiteral("PlaybackStatus")), QVariant(QStringLiteral("Paused")));
+  EXPECT_EQ(property(kPlayer, QStringLiteral("PlaybackStatus")),
+            QVariant(QStringLiteral("Paused")));
   port_.state = MediaPlayerPort::Playback::Stopped;
   EXPECT_EQ(property(kPlayer, QStringLiteral("PlaybackStatus")),
             QVariant(QStringLiteral("Stopped")));
@@ -325,10 +326,9 @@ TEST_F(MprisServiceTest, SetPositionOnlyMovesTheSongItNames) {
     port_.loadSong();
     if (c.stopped) port_.state = MediaPlayerPort::Playback::Stopped;
     port_.seeks.clear();
-    const QDBusMessage reply =
-        call(kPlayer, QStringLiteral("SetPosition"),
-             {QVariant::fromValue(QDBusObjectPath(QString::fromLatin1(c.trackId))),
-              c.positionMicro});
+    const QDBusMessage reply = call(
+        kPlayer, QStringLiteral("SetPosition"),
+        {QVariant::fromValue(QDBusObjectPath(QString::fromLatin1(c.trackId))), c.positionMicro});
     EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     if (c.honoured) {
       ASSERT_EQ(port_.seeks.size(), 1u);
@@ -347,8 +347,8 @@ TEST_F(MprisServiceTest, VolumeMapsZeroToOneBothWays) {
     double written;
     double expected;
   };
-  for (const Case c : {Case{0.3, 0.3}, Case{0.0, 0.0}, Case{1.0, 1.0}, Case{1.7, 1.0},
-                       Case{-0.2, 0.0}}) {
+  for (const Case c :
+       {Case{0.3, 0.3}, Case{0.0, 0.0}, Case{1.0, 1.0}, Case{1.7, 1.0}, Case{-0.2, 0.0}}) {
     SCOPED_TRACE(c.written);
     const QDBusMessage reply = setProperty(QStringLiteral("Volume"), c.written);
     EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
@@ -358,6 +358,21 @@ TEST_F(MprisServiceTest, VolumeMapsZeroToOneBothWays) {
   port_.commands.clear();
   setProperty(QStringLiteral("Volume"), std::numeric_limits<double>::quiet_NaN());
   EXPECT_TRUE(port_.commands.isEmpty());
+}
+
+TEST_F(MprisServiceTest, RateStaysOneAndZeroPauses) {
+  port_.loadSong();
+  for (const double rate : {2.0, 0.5, 1.0}) {
+    SCOPED_TRACE(rate);
+    EXPECT_EQ(setProperty(QStringLiteral("Rate"), rate).type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(property(kPlayer, QStringLiteral("Rate")), QVariant(1.0));
+  }
+  EXPECT_TRUE(port_.commands.isEmpty());
+  setProperty(QStringLiteral("Rate"), 0.0);
+  EXPECT_EQ(port_.commands, QStringList{QStringLiteral("pause")});
+  // Read-only properties stay as they are.
+  EXPECT_EQ(setProperty(QStringLiteral("PlaybackStatus"), QStringLiteral("Stopped")).type(),
+            QDBusMessage::ErrorMessage);
 }
 
 TEST_F(MprisServiceTest, OpenUriIsRefusedWithAnError) {
@@ -441,10 +456,10 @@ TEST_F(MprisServiceTest, ASecondPlayerTakesAnInstanceName) {
     FakePort otherPort;
     MprisService other(otherPort);
     ASSERT_TRUE(other.start(*otherBus));
-    EXPECT_EQ(other.busName(), QStringLiteral("org.mpris.MediaPlayer2.zarvell.instance%1")
-                                   .arg(::getpid()));
-    QDBusMessage message = QDBusMessage::createMethodCall(other.busName(), kPath, kPlayer,
-                                                          QStringLiteral("Next"));
+    EXPECT_EQ(other.busName(),
+              QStringLiteral("org.mpris.MediaPlayer2.zarvell.instance%1").arg(::getpid()));
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(other.busName(), kPath, kPlayer, QStringLiteral("Next"));
     const QDBusMessage reply = panel_->call(message, QDBus::BlockWithGui, 5000);
     EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     EXPECT_EQ(otherPort.commands, QStringList{QStringLiteral("next")});
@@ -452,8 +467,8 @@ TEST_F(MprisServiceTest, ASecondPlayerTakesAnInstanceName) {
   }
   // Stopping gave the name back.
   EXPECT_FALSE(panel_->interface()
-                   ->isServiceRegistered(QStringLiteral("org.mpris.MediaPlayer2.zarvell.instance%1")
-                                             .arg(::getpid()))
+                   ->isServiceRegistered(
+                       QStringLiteral("org.mpris.MediaPlayer2.zarvell.instance%1").arg(::getpid()))
                    .value());
   otherBus.reset();
   QDBusConnection::disconnectFromBus(QStringLiteral("other"));
@@ -462,8 +477,9 @@ TEST_F(MprisServiceTest, ASecondPlayerTakesAnInstanceName) {
 TEST_F(MprisServiceTest, StopLeavesTheBus) {
   service_->stop();
   EXPECT_FALSE(service_->isRunning());
-  EXPECT_FALSE(
-      panel_->interface()->isServiceRegistered(QString::fromLatin1(MprisService::kBusName)).value());
+  EXPECT_FALSE(panel_->interface()
+                   ->isServiceRegistered(QString::fromLatin1(MprisService::kBusName))
+                   .value());
 }
 
 TEST(MprisServiceWithoutBus, StartFailsQuietlyAndTheServiceStaysOff) {

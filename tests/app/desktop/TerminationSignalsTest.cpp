@@ -43,7 +43,9 @@ void settle(const Received& received, std::size_t count) {
 }
 
 std::atomic<int> gPreviousHandlerRuns{0};
-extern "C" void previousHandler(int) { gPreviousHandlerRuns.fetch_add(1); }
+extern "C" void previousHandler(int) {
+  gPreviousHandlerRuns.fetch_add(1);
+}
 
 // Puts a counting handler on both signals for the test and the default ones back after.
 class PreviousHandlers {
