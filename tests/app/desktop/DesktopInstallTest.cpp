@@ -24,8 +24,10 @@ std::string quoted(const fs::path& path) {
   return "'" + path.string() + "'";
 }
 
-int run(const std::string& command) {
-  const int status = std::system((command + " >install-test.log 2>&1").c_str());
+// Runs a shell command with its output in `log` (inside the test's scratch folder, as tests
+// may run in parallel).
+int run(const std::string& command, const fs::path& log) {
+  const int status = std::system((command + " >" + quoted(log) + " 2>&1").c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -64,6 +66,7 @@ class Scratch {
 
 // The launcher, the menu entry and the icon, wherever the program folder came from.
 void expectDesktopFiles(const fs::path& prefix) {
+  const fs::path log = prefix.parent_path() / "validate.log";
   const fs::path launcher = prefix / "bin/zarvell";
   ASSERT_TRUE(fs::is_symlink(launcher));
   EXPECT_EQ(fs::read_symlink(launcher), fs::path("../lib/zarvell/zarvell"));
@@ -73,10 +76,11 @@ void expectDesktopFiles(const fs::path& prefix) {
   EXPECT_NE(entry.find("\nExec=zarvell"), std::string::npos) << entry;
   EXPECT_NE(entry.find("\nIcon=zarvell\n"), std::string::npos) << entry;
   EXPECT_NE(entry.find("\nCategories=AudioVideo;Audio;Player;\n"), std::string::npos) << entry;
-  if (run("command -v desktop-file-validate") == 0) {
-    EXPECT_EQ(run("desktop-file-validate " + quoted(prefix / "share/applications/zarvell.desktop")),
-              0)
-        << readAll("install-test.log");
+  if (run("command -v desktop-file-validate", log) == 0) {
+    EXPECT_EQ(
+        run("desktop-file-validate " + quoted(prefix / "share/applications/zarvell.desktop"), log),
+        0)
+        << readAll(log);
   }
   // The mark that keeps the users' data out of the installed folder.
   EXPECT_TRUE(fs::is_regular_file(prefix / "lib/zarvell/.installed"));
@@ -89,10 +93,12 @@ TEST(DesktopInstall, TheBuildInstallsIntoAPrefix) {
   Scratch scratch;
   ASSERT_FALSE(scratch.path().empty());
   const fs::path prefix = scratch.path() / "usr";
+  const fs::path log = scratch.path() / "install.log";
   ASSERT_EQ(run(quoted(ZARVELL_CMAKE_COMMAND) + " --install " + quoted(kBuild) + " --prefix " +
-                quoted(prefix)),
+                    quoted(prefix),
+                log),
             0)
-      << readAll("install-test.log");
+      << readAll(log);
 
   const fs::path installed = prefix / "lib/zarvell";
   for (const char* program : {"kalvoret", "libKalvoretEngine.so", "Sonalyx.so",
@@ -148,18 +154,20 @@ TEST(DesktopInstall, TheLauncherResolvesAndTheUsersFilesStayBehind) {
   writeFile(scratch.path() / "rules.cmake", fixtureRules, data);
 
   const fs::path prefix = scratch.path() / "prefix";
+  const fs::path log = scratch.path() / "install.log";
   ASSERT_EQ(run(quoted(ZARVELL_CMAKE_COMMAND) + " -DCMAKE_INSTALL_PREFIX=" + quoted(prefix) +
-                " -P " + quoted(scratch.path() / "rules.cmake")),
+                    " -P " + quoted(scratch.path() / "rules.cmake"),
+                log),
             0)
-      << readAll("install-test.log");
+      << readAll(log);
 
   expectDesktopFiles(prefix);
   const fs::path launcher = prefix / "bin/zarvell";
   ASSERT_TRUE(fs::exists(launcher)) << "the link does not resolve";
   EXPECT_TRUE(fs::equivalent(launcher, prefix / "lib/zarvell/zarvell"));
   EXPECT_TRUE(executable(launcher));
-  EXPECT_EQ(run(quoted(launcher)), 0);
-  EXPECT_EQ(readAll("install-test.log"), "zarvell-fixture\n");
+  EXPECT_EQ(run(quoted(launcher), log), 0);
+  EXPECT_EQ(readAll(log), "zarvell-fixture\n");
   EXPECT_EQ(fs::status(prefix / "lib/zarvell/networks/model").permissions(), data);
   EXPECT_TRUE(fs::exists(prefix / "lib/zarvell/networks/normf.xml"));
   EXPECT_TRUE(fs::exists(prefix / "lib/zarvell/libKalvoretEngine.so"));
