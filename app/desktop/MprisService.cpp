@@ -48,9 +48,7 @@ bool MprisService::start(const QDBusConnection& bus) {
   if (!connection.registerObject(QString::fromLatin1(kObjectPath), exported_,
                                  QDBusConnection::ExportAdaptors)) {
     qWarning("zarvell: cannot publish %s on the session bus; media controls are off", kObjectPath);
-    delete exported_;
-    exported_ = nullptr;
-    player_ = nullptr;
+    dropExported();
     return false;
   }
   // A second player (another data folder) takes a name of its own, as MPRIS2 allows.
@@ -67,9 +65,7 @@ bool MprisService::start(const QDBusConnection& bus) {
     qWarning("zarvell: cannot own the bus name %s (%s); media controls are off", kBusName,
              qUtf8Printable(connection.lastError().message()));
     connection.unregisterObject(QString::fromLatin1(kObjectPath));
-    delete exported_;
-    exported_ = nullptr;
-    player_ = nullptr;
+    dropExported();
     return false;
   }
   bus_ = connection;
@@ -89,7 +85,11 @@ void MprisService::stop() {
   bus_.reset();
   busName_.clear();
   announced_.clear();
-  delete exported_;
+  dropExported();
+}
+
+void MprisService::dropExported() {
+  delete exported_;  // and its adaptors
   exported_ = nullptr;
   player_ = nullptr;
 }

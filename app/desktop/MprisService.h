@@ -59,6 +59,7 @@ class MprisService : public QObject {
   // Sends PropertiesChanged for the Player interface with those of `candidates` whose
   // values differ from the last ones sent.
   void announce(const QVariantMap& candidates);
+  void dropExported();
 
   MediaPlayerPort& port_;
   QObject* exported_ = nullptr;  // the object on the bus, parent of the two adaptors

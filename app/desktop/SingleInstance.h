@@ -17,7 +17,6 @@
 #include <QLockFile>
 #include <QObject>
 #include <QString>
-#include <memory>
 
 class QLocalServer;
 class QLocalSocket;
