@@ -20,8 +20,6 @@ packages=(
   libsvm-tools  # svm-predict: the link-inference tests check probabilities against it
   # tag reading (Orsank, Velmor)
   libtag1-dev
-  # the player program
-  qt6-base-dev
   # audio analysis: decoders, features, hashing, community exchange
   ffmpeg libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
@@ -31,6 +29,10 @@ packages=(
   libfftw3-dev libssl-dev libcurl4-openssl-dev
   # the locale tests: file formats under a decimal-comma locale
   locales
+  # the player and its desktop integration (Qt Widgets, Network, D-Bus)
+  qt6-base-dev
+  dbus-daemon  # dbus-run-session: the media-control tests run on a private session bus
+  desktop-file-utils  # desktop-file-validate: the install test checks the menu entry
 )
 
 missing=()

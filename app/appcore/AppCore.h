@@ -97,6 +97,8 @@ class AppCore : public QObject, public AppCoreBase {
   bool lastPlayOk() const { return lastPlayOk_; }
   bool isPlaying() const;  // a song is current and not paused
   bool retryPending() const { return retryTimer_.isActive(); }
+  // Changes with every song start (see playSerial_).
+  std::uint64_t playSerial() const { return playSerial_.load(); }
   PlayQueueModel& queue() { return queue_; }
   PlayerView* view() const { return view_; }
   QWidget* mainWindow() const { return window_.get(); }

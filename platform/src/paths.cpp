@@ -63,7 +63,12 @@ std::string dataFolder() {
     return makeFolders(home) ? home : std::string();
   }
   std::string program = programFolder();
-  if (!program.empty() && ::access(program.c_str(), W_OK) == 0) return program;
+  // An installed program folder (marked by the install) is never the data folder, even when
+  // its user may write to it (root, or an install into the user's own prefix).
+  if (!program.empty() && !isFile(program + "/.installed") &&
+      ::access(program.c_str(), W_OK) == 0) {
+    return program;
+  }
   std::string xdg = envOrEmpty("XDG_DATA_HOME");
   if (xdg.empty()) {
     std::string user = envOrEmpty("HOME");

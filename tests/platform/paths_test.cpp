@@ -43,6 +43,12 @@ TEST(Paths, DataFolderFollowsTheDocumentedOrder) {
   }
   ScopedEnv noHome("ZARVELL_HOME", nullptr);
   EXPECT_EQ(zarvell::dataFolder(), program);  // writable program folder: portable layout
+  {
+    // An installed program folder stays clean even for a user who may write to it.
+    std::ofstream(program + "/.installed") << "installed\n";
+    EXPECT_EQ(zarvell::dataFolder(), root + "/xdg/zarvell");
+    ::unlink((program + "/.installed").c_str());
+  }
   if (::geteuid() != 0) {  // root may write anywhere, so this branch needs a normal user
     ::chmod(program.c_str(), 0555);
     EXPECT_EQ(zarvell::dataFolder(), root + "/xdg/zarvell");

@@ -15,8 +15,9 @@ namespace zarvell {
 std::string programFolder();
 
 // The data folder: $ZARVELL_HOME when set; otherwise the program folder when it is
-// writable; otherwise $XDG_DATA_HOME/zarvell (default ~/.local/share/zarvell). The folder
-// is created when missing. Empty when no folder could be found or created.
+// writable and not installed (an installed one holds the file ".installed"); otherwise
+// $XDG_DATA_HOME/zarvell (default ~/.local/share/zarvell). The folder is created when
+// missing. Empty when no folder could be found or created.
 std::string dataFolder();
 
 // Makes the data folder the current directory, so relative paths that the program writes
