@@ -9,6 +9,10 @@
 #include "app/appcore/AppCore.h"
 #include "app/appcore/AppLogging.h"
 #include "app/appcore/Switches.h"
+#include "app/appcore/AppMediaPort.h"
+#include "app/desktop/MprisService.h"
+#include "app/desktop/SingleInstance.h"
+#include "app/desktop/TerminationSignals.h"
 #include "app/mainwindow/MainWindow.h"
 #include "zarvell/paths.h"
 
@@ -20,6 +24,10 @@ int main(int argc, char** argv) {
     std::cerr << "zarvell: no usable data folder (set ZARVELL_HOME)\n";
     return 2;
   }
+  // A player already running on this data folder is raised instead; nothing here is touched.
+  zarvell::app::SingleInstance instance(QString::fromStdString(zarvell::dataFolder()));
+  if (!instance.acquire()) return 0;
+
   using zarvell::app::AppCore;
   AppCore core(zarvell::joinCommandLine(argc, argv), [](AppCore& owner) {
     auto window = std::make_unique<zarvell::app::MainWindow>(owner);
@@ -27,6 +35,17 @@ int main(int argc, char** argv) {
     return AppCore::Window{std::move(window), view};
   });
   core.initialise();
+  QObject::connect(&instance, &zarvell::app::SingleInstance::raiseRequested, &core, [&core] {
+    zarvell::appLog(zarvell::AppLogLevel::Info, "raising the window for a second start");
+    if (core.view()) core.view()->raiseWindow();
+  });
+  // SIGTERM and SIGINT close the player as its Close button does.
+  zarvell::app::TerminationSignals termination;
+  QObject::connect(&termination, &zarvell::app::TerminationSignals::terminationRequested, &core,
+                   [&core] { core.requestClose(); });
+  zarvell::app::AppMediaPort port(core);
+  zarvell::app::MprisService mpris(port);
+  mpris.start();
   core.loadDefaultNetwork();
   zarvell::appLog(zarvell::AppLogLevel::Info, "Zarvell started");
   return QApplication::exec();

@@ -174,7 +174,10 @@ void AppCore::shutDown() {
   engine().syncPlayQueue(queue_.songs());
   if (!keepDefaultNetwork_) saveNetwork(kDefaultNetwork);
   if (window_) window_->hide();
-  QCoreApplication::quit();
+  // Posted, so that a close requested before the event loop runs (a signal during the
+  // start-up load) still ends it once it runs.
+  QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                            Qt::QueuedConnection);
 }
 
 void AppCore::runWhenIdle() {
