@@ -1,4 +1,6 @@
-// main() of the bus tests: GoogleTest inside a QCoreApplication on a private session bus.
+// main() of the bus tests: GoogleTest inside a QCoreApplication (a QApplication on the
+// offscreen platform, with the silent audio sink, when ZARVELL_TEST_WIDGETS is defined) on a
+// private session bus.
 //
 // The binary starts itself again under `dbus-run-session --`, which runs a session bus of
 // its own for just this process and ends it afterwards, so neither CTest nor a developer
@@ -6,7 +8,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#ifdef ZARVELL_TEST_WIDGETS
+#include <QApplication>
+#else
 #include <QCoreApplication>
+#endif
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +35,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot start dbus-run-session: %s\n", std::strerror(errno));
     return 1;
   }
+#ifdef ZARVELL_TEST_WIDGETS
+  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  ::setenv("ZARVELL_AUDIO_SINK", "fake", 1);
+  QApplication app(argc, argv);
+#else
   QCoreApplication app(argc, argv);
+#endif
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
