@@ -3,6 +3,7 @@
 // the offscreen platform.
 #include <QLabel>
 #include <QPushButton>
+#include <QSlider>
 #include <QTableView>
 
 #include "app/appcore/AppCore.h"
@@ -257,6 +258,28 @@ TEST_F(PlayLoop, KeyboardSeekStaysInsideTheSong) {
   EXPECT_LT(core_->position(), 0.5f) << "not before the start";
   core_->stepSeek(5.0, false);
   EXPECT_LT(core_->position(), 1.0f) << "apply false does nothing";
+}
+
+TEST_F(PlayLoop, TheTimeFieldAndTheAutoselectCountdownFollowThePlayingSong) {
+  start({{"Long", kLong, 20, 0.1}, {"Short", kWav, 2, 0.1}});
+  enqueue({song(kLong), song(kWav)});
+  auto* time = window().findChild<QLabel*>("Time_1098");
+  auto* autoselect = window().findChild<QLabel*>("Autoselect");
+  EXPECT_EQ(autoselect->text(), "- Autoselect resuming in 0:22");
+  core_->executeCommand(command::kPlay);
+  core_->seek(12.0f);
+  ASSERT_TRUE(apptest::waitFor([&] { return time->text() == "0:12"; }, 3000)) << time->text().toStdString();
+  EXPECT_EQ(window().findChild<QLabel*>("First_Line_1096")->text(), "Long");
+  EXPECT_EQ(window().findChild<QLabel*>("Second_Line_1097")->text(), "Test Artist / Test Album");
+  QTest::mouseClick(time, Qt::LeftButton);  // elapsed <-> remaining
+  EXPECT_TRUE(time->text() == "-0:08" || time->text() == "-0:07") << time->text().toStdString();
+  ASSERT_TRUE(apptest::waitFor([&] { return autoselect->text() == "- Autoselect resuming in 0:09"; }, 3000))
+      << "the queued songs' time minus the position: " << autoselect->text().toStdString();
+  auto* slider = window().findChild<QSlider*>("Pos_Slider_1063");
+  EXPECT_NEAR(slider->value(), core_->position() * 10000 / core_->duration(), 600)
+      << "the position in ten-thousandths of the song";
+  core_->executeCommand(command::kStop);
+  EXPECT_EQ(time->text(), "--:--");
 }
 
 TEST_F(PlayLoop, FiveSongsEndOneAfterTheOtherAndThenTheEngineChooses) {
