@@ -17,6 +17,11 @@
 namespace zarvell::app {
 namespace {
 
+void makeParentFolder(const std::string& path) {
+  const std::string::size_type slash = path.rfind('/');
+  if (slash != std::string::npos && slash > 0) makeFolders(path.substr(0, slash));
+}
+
 QSize screenArea() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   return screen ? screen->availableGeometry().size() : QSize();
@@ -53,7 +58,10 @@ AppCore::~AppCore() {
     engine().syncPlayQueue(queue_.songs());
     if (!keepDefaultNetwork_) {
       appLog(AppLogLevel::Info, std::string("saving the network to ") + kDefaultNetwork);
-      engine().saveNet(kDefaultNetwork);
+      makeParentFolder(kDefaultNetwork);
+      if (engine().saveNet(kDefaultNetwork) != 1)
+        appLog(AppLogLevel::Error, std::string("the network could not be saved to ") +
+                                       kDefaultNetwork);
     }
   }
   const QSize area = screenArea();
@@ -125,8 +133,11 @@ int AppCore::loadNetwork(const std::string& path) {
 
 int AppCore::saveNetwork(const std::string& path) {
   appLog(AppLogLevel::Info, "saving the network to " + path);
-  return runBusy("Please wait, saving network...",
-                 [this, path] { return engine().saveNet(path.c_str()); });
+  makeParentFolder(path);  // a first start has no "networks/" yet
+  const int result = runBusy("Please wait, saving network...",
+                             [this, path] { return engine().saveNet(path.c_str()); });
+  if (result != 1) appLog(AppLogLevel::Error, "the network could not be saved to " + path);
+  return result;
 }
 
 void AppCore::loadDefaultNetwork() {

@@ -180,6 +180,7 @@ TEST_F(Lifecycle, ADamagedNetworkIsMovedAsideTheUserIsToldOnceAndTheExitSaveSpar
 
 TEST_F(Lifecycle, AFirstStartWithoutANetworkShowsNoMessageAndRestoresAQueueOtherwise) {
   MessageBoxCloser boxes;
+  fs::remove_all("networks");  // a data folder made for this first start
   {
     auto core = makeCore();
     core->initialise();
@@ -189,6 +190,7 @@ TEST_F(Lifecycle, AFirstStartWithoutANetworkShowsNoMessageAndRestoresAQueueOther
     EXPECT_TRUE(core->queue().empty());
     core->requestClose();
   }
+  EXPECT_TRUE(fs::exists("networks/default.xml")) << "the first exit saves the network";
   // A network with a saved play queue: the queue comes back at start.
   writeDefaultNetwork();
   {
