@@ -56,21 +56,11 @@ std::vector<Node*> PlayQueueModel::songs() const {
   return out;
 }
 
-void PlayQueueModel::insertFront(const std::vector<Node*>& songs) {
-  std::vector<Row> added;
-  for (Node* song : songs) {
-    if (!song) continue;
-    engine_.addNodeRef(song);
-    added.push_back({song, false});
-  }
-  if (added.empty()) return;
-  beginInsertRows({}, 0, static_cast<int>(added.size()) - 1);
-  rows_.insert(rows_.begin(), added.begin(), added.end());
-  endInsertRows();
-  emit songsChanged();
-}
+void PlayQueueModel::insertFront(const std::vector<Node*>& songs) { insertAt(0, songs); }
 
-void PlayQueueModel::append(const std::vector<Node*>& songs) {
+void PlayQueueModel::append(const std::vector<Node*>& songs) { insertAt(size(), songs); }
+
+void PlayQueueModel::insertAt(int row, const std::vector<Node*>& songs) {
   std::vector<Row> added;
   for (Node* song : songs) {
     if (!song) continue;
@@ -78,8 +68,8 @@ void PlayQueueModel::append(const std::vector<Node*>& songs) {
     added.push_back({song, false});
   }
   if (added.empty()) return;
-  beginInsertRows({}, size(), size() + static_cast<int>(added.size()) - 1);
-  rows_.insert(rows_.end(), added.begin(), added.end());
+  beginInsertRows({}, row, row + static_cast<int>(added.size()) - 1);
+  rows_.insert(rows_.begin() + row, added.begin(), added.end());
   endInsertRows();
   emit songsChanged();
 }

@@ -59,6 +59,7 @@ class PlayQueueModel : public QAbstractTableModel {
     bool playing;
   };
   void release(const Row& row);
+  void insertAt(int row, const std::vector<Node*>& songs);  // row 0..size()
 
   IQornManager& engine_;
   std::vector<Row> rows_;

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -24,18 +23,8 @@ using namespace std::chrono_literals;
 
 const std::string kZarvell = std::string(ZARVELL_PROGRAM_DIR) + "/zarvell";
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-int countOf(const std::string& text, const std::string& what) {
-  int count = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-  return count;
-}
+using apptest::countOf;
+using apptest::readAll;
 
 // A zarvell process on the data folder `home`, offscreen, silent, off any session bus.
 class Program {

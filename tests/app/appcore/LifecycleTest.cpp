@@ -5,7 +5,6 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "app/appcore/AppCore.h"
 #include "app/appcore/Switches.h"
@@ -43,18 +42,8 @@ TEST(Switches, AreFoundAnywhereInAnyCase) {
   EXPECT_EQ(joinCommandLine(3, argv), "-web x");
 }
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-int countOf(const std::string& text, const std::string& what) {
-  int count = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-  return count;
-}
+using apptest::countOf;
+using apptest::readAll;
 
 // Closes every message box that comes up, remembering its title and text.
 class MessageBoxCloser {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,20 @@ namespace apptest {
 
 // The application object of the test program, made by app_test_main.cpp.
 inline QApplication& application() { return *static_cast<QApplication*>(QApplication::instance()); }
+
+// The whole content of a file ("" when it cannot be read).
+inline std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return text;
+}
+
+// How often `what` occurs in `text`.
+inline int countOf(const std::string& text, const std::string& what) {
+  int count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
 
 inline std::string audioFixture(const std::string& name) {
   return std::string(ZARVELL_TEST_DATA_DIR) + "/audio/" + name;
