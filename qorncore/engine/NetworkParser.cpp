@@ -112,6 +112,7 @@ void NetworkParser::reset() {
   listEntries_ = 0;
   openKeywords_ = 0;
   linkPending_ = false;
+  linksOpen_ = false;
 }
 
 void NetworkParser::startParse(ExpatParser& parser) {
@@ -123,8 +124,10 @@ void NetworkParser::startParse(ExpatParser& parser) {
 // ---- Start tags ---------------------------------------------------------------------------
 
 void NetworkParser::startElement(std::string_view name, const XmlAttributes& attributes) {
-  // Whatever element comes next, the link read before it is stored first, in file order.
+  // Whatever element comes next, the link read before it is stored first, in file order;
+  // any element but a link ends the run of links.
   if (linkPending_) storePendingLink();
+  if (linksOpen_ && name != "link") endLinks();
   // Every piece of text a keywords end reads lies inside an open keywords element (text_
   // restarts at each start tag), so text is wanted exactly while one is open.
   if (name == "keywords" && openKeywords_++ == 0 && expat_) expat_->receiveText(true);
@@ -325,14 +328,23 @@ void NetworkParser::storePendingLink() {
     AscHolder::setStrength(link, qornfloat(pending.strength));
     console_ << "Illegal assoc created!\n";
   }
+  if (!linksOpen_) {
+    sink_.beginLinks();
+    linksOpen_ = true;
+  }
   // A refused link is simply not stored.
   sink_.addLink(link, pending.fromId, pending.toId, pending.penalty);
 }
 
+void NetworkParser::endLinks() {
+  linksOpen_ = false;
+  sink_.endLinks();
+}
+
 XmlStatus NetworkParser::storeLastLink(XmlStatus status) {
-  if (!linkPending_) return status;
   try {
-    storePendingLink();
+    if (linkPending_) storePendingLink();
+    if (linksOpen_) endLinks();
   } catch (...) {
     return status == XmlStatus::ParseError ? status : XmlStatus::HandlerFailed;
   }
@@ -399,6 +411,7 @@ void NetworkParser::readAttributes(const XmlAttributes& attributes) {
 
 void NetworkParser::endElement(std::string_view name) {
   if (linkPending_ && name != "link") storePendingLink();
+  if (linksOpen_ && name != "link") endLinks();
   if (name == "keywords") {
     endKeywords();
     if (openKeywords_ > 0 && --openKeywords_ == 0 && expat_) expat_->receiveText(false);

@@ -52,11 +52,14 @@ class ManagerSink : public NetworkSink {
   }
   void prefetchLinksOf(int32_t id) const override {
     if (id > 0 && static_cast<std::size_t>(id) < dense_.size()) __builtin_prefetch(&dense_[id]);
-    m_.links().prefetch(id);
+    if (!m_.links().inRun()) m_.links().prefetch(id);
   }
+  // A network is read into an empty link store: its links are stored in one run.
+  void beginLinks() override { m_.links().beginRun(); }
   bool addLink(const Asc& link, int32_t fromId, int32_t toId, int32_t penaltyCounter) override {
-    return m_.links().add(link, fromId, toId, penaltyCounter) != nullptr;
+    return m_.links().append(link, fromId, toId, penaltyCounter);
   }
+  void endLinks() override { m_.links().endRun(); }
   void addKeywords(int32_t id, const std::string& text) override {
     m_.setNodeField(id, "add:keywords", text);
   }

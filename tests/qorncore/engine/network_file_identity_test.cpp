@@ -83,8 +83,9 @@ std::string insertBefore(std::string text, const std::string& mark, const std::s
 }
 
 // A generated library of 3,000 songs (ids: artists 1-150, albums 151-450, songs from 451)
-// saved as text, with a far-off song id and hostile links added.
-std::string hostileLibrary() {
+// saved as text, with a far-off song id and hostile links added; with `repeatPairs`, some
+// pairs come again in the same links section.
+std::string hostileLibrary(bool repeatPairs) {
   auto m = makeManager();
   netgen::Options o;
   o.songs = 3000;
@@ -102,9 +103,11 @@ std::string hostileLibrary() {
   int to = 0, from = 0;
   EXPECT_EQ(std::sscanf(text.c_str() + first, "<link to=\"%d\" from=\"%d\"", &to, &from), 2);
   const std::string a = std::to_string(from), b = std::to_string(to);
-  const std::string extra =
+  const std::string repeated =
       "<link from=\"" + b + "\" to=\"" + a + "\" strength=\"0.9\" lastvisited=\"3\" pc=\"0\"/>\n"
       "<link from=\"" + a + "\" to=\"" + b + "\" strength=\"0.45\" lastvisited=\"0\" pc=\"2\"/>\n"
+      "<link from=\"3400\" to=\"600\" strength=\"0.35\" lastvisited=\"2\" pc=\"7\"/>\n";
+  const std::string extra =
       "<link from=\"500\" to=\"460\" strength=\"0.7\" lastvisited=\"9\" pc=\"5\"/>\n"
       "<link from=\"470\" to=\"999999\" strength=\"0.5\"/>\n"
       "<link from=\"471\" to=\"471\" strength=\"0.5\"/>\n"
@@ -127,9 +130,8 @@ std::string hostileLibrary() {
       "<link from=\"36\" to=\"37\" strength=\"0.000001\"/>\n"
       "<link from=\"38\" to=\"39\" strength=\"-\"/>\n"
       "<link from=\"40\" to=\"41\" strength=\"0.3\"><link from=\"42\" to=\"43\"/></link>\n"
-      "<link from=\"600\" to=\"3400\" strength=\"0.25\" lastvisited=\"1\"/>\n"
-      "<link from=\"3400\" to=\"600\" strength=\"0.35\" lastvisited=\"2\" pc=\"7\"/>\n";
-  text = insertBefore(text, "</links>", extra);
+      "<link from=\"600\" to=\"3400\" strength=\"0.25\" lastvisited=\"1\"/>\n";
+  text = insertBefore(text, "</links>", extra + (repeatPairs ? repeated : std::string()));
   // A second links section: one new pair and one replacing a pair of the first.
   return insertBefore(text, "<palette>",
                       "<links><link from=\"44\" to=\"45\" strength=\"0.6\"/>"
@@ -168,7 +170,7 @@ Loaded loadedOneByOne(const std::string& text) {
 }
 
 const std::string& library() {
-  static const std::string text = hostileLibrary();
+  static const std::string text = hostileLibrary(true);
   return text;
 }
 
@@ -197,6 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
     Documents, LoadedNetworkIdentityTest,
     ::testing::Values(
         DocumentCase{"WholeLibrary", [] { return library(); }, 1},
+        DocumentCase{"NoPairRepeated", [] { return hostileLibrary(false); }, 1},
         // A parse error half way through the links: what was read before stays.
         DocumentCase{"CutInTheLinks",
                      [] {
