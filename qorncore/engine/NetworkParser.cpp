@@ -12,6 +12,7 @@
 #include <ostream>
 
 #include "AscHolder.h"
+#include "AttributeText.h"
 #include "qorncore/datatypes/InputFile.h"
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
@@ -21,6 +22,8 @@
 namespace qorn {
 namespace {
 
+using attributetext::is;
+
 constexpr const char* kSource = "qorncore/engine/Parser";
 // Bytes read from a file per parse call: a few system calls and parse calls per megabyte
 // rather than a hundred, while the chunk a parse error logs stays readable.
@@ -28,14 +31,14 @@ constexpr std::size_t kReadSize = 64 * 1024;
 
 // The leading number of an attribute value, 0 when there is none; read the same in every
 // process locale (NumberText.h).
-int32_t toInt(std::string_view value) {
-  return leadingInt(value);
+int32_t toInt(const char* value) {
+  return attributetext::leadingInt(value);
 }
 
 // A number from the file that must be finite (NaN or infinity would break every ordering
 // of activations and strengths): anything else reads as 0.
-float toFiniteFloat(std::string_view value) {
-  const float number = static_cast<float>(leadingDouble(value));
+float toFiniteFloat(const char* value) {
+  const float number = static_cast<float>(attributetext::leadingDouble(value));
   return std::isfinite(number) ? number : 0.0f;
 }
 
@@ -46,7 +49,10 @@ std::string stateText(int state) {
 // A node id as the C conversion would read it (leading spaces and sign allowed), but in 64
 // bits, so that an id beyond the 32-bit range is seen as such instead of wrapping round
 // onto a real node's id. 0 when the text holds no number.
-int64_t toNodeId(std::string_view value) {
+int64_t toNodeId(const char* text) {
+  int64_t plain = 0;
+  if (attributetext::plainInteger(text, plain)) return plain;
+  const std::string_view value(text);
   std::size_t at = 0;
   while (at < value.size() && std::isspace(static_cast<unsigned char>(value[at]))) ++at;
   if (at < value.size() && value[at] == '+') ++at;
@@ -62,30 +68,30 @@ int64_t toNodeId(std::string_view value) {
 // The common attributes of every node element; the id goes to `id` (0 when absent).
 void readNodeAttributes(Node& node, const XmlAttributes& attributes, int64_t& id) {
   for (std::size_t i = 0; i < attributes.size(); ++i) {
-    const std::string_view key = attributes.name(i);
-    const std::string_view value = attributes.value(i);
-    if (key == "id") {
+    const char* key = attributes.nameText(i);
+    const char* value = attributes.valueText(i);
+    if (is(key, "id")) {
       id = toNodeId(value);
-    } else if (key == "name") {
+    } else if (is(key, "name")) {
       node.name = qornstring::decodeFileText(value);
-    } else if (key == "activation") {
+    } else if (is(key, "activation")) {
       // Activations live in [0, 1]; a hand-edited file may say otherwise.
       const float a = toFiniteFloat(value);
       node.activation = qornfloat(a < 0.0f ? 0.0f : (a > 1.0f ? 1.0f : a));
-    } else if (key == "lastplayed") {
+    } else if (is(key, "lastplayed")) {
       node.lastplayed = qorndate(toInt(value));
-    } else if (key == "playcount") {
+    } else if (is(key, "playcount")) {
       node.playcount = toInt(value);
-    } else if (key == "duration") {
+    } else if (is(key, "duration")) {
       node.duration = toInt(value);
-    } else if (key == "apb") {
-      node.apb = value == "on";
-    } else if (key == "ul") {
-      node.ul = value == "1";
-    } else if (key == "md5" && node.asSong()) {
+    } else if (is(key, "apb")) {
+      node.apb = is(value, "on");
+    } else if (is(key, "ul")) {
+      node.ul = is(value, "1");
+    } else if (is(key, "md5") && node.asSong()) {
       node.md5 = std::string(value);
-    } else if (key == "listtype" && node.asSongList()) {
-      node.asSongList()->listType = value == "playlist" ? kPlayList : 2;
+    } else if (is(key, "listtype") && node.asSongList()) {
+      node.asSongList()->listType = is(value, "playlist") ? kPlayList : 2;
     }
   }
 }
@@ -289,19 +295,19 @@ void NetworkParser::addNodeFrom(std::string_view name, const XmlAttributes& attr
 void NetworkParser::readLink(const XmlAttributes& attributes) {
   PendingLink link;
   for (std::size_t i = 0; i < attributes.size(); ++i) {
-    const std::string_view key = attributes.name(i);
-    const std::string_view value = attributes.value(i);
-    if (key == "from") {
+    const char* key = attributes.nameText(i);
+    const char* value = attributes.valueText(i);
+    if (is(key, "from")) {
       link.fromId = toInt(value);
-    } else if (key == "to") {
+    } else if (is(key, "to")) {
       link.toId = toInt(value);
-    } else if (key == "strength") {
+    } else if (is(key, "strength")) {
       link.strength = toFiniteFloat(value);
-    } else if (key == "lastvisited") {
+    } else if (is(key, "lastvisited")) {
       // A step before the first one means nothing; the engine's decay subtracts it from
       // the step counter, which must not overflow.
       link.lastvisited = std::max(0, toInt(value));
-    } else if (key == "pc") {
+    } else if (is(key, "pc")) {
       link.penalty = toInt(value);
     }
   }
@@ -360,46 +366,46 @@ void NetworkParser::readAttributes(const XmlAttributes& attributes) {
     return;
   }
   for (std::size_t i = 0; i < attributes.size(); ++i) {
-    const std::string_view key = attributes.name(i);
-    const std::string_view value = attributes.value(i);
+    const char* key = attributes.nameText(i);
+    const char* value = attributes.valueText(i);
     switch (state_) {
       case kMediaRoot:
-        if (key == "path") sink_.setMediaRoot(std::string(value));
+        if (is(key, "path")) sink_.setMediaRoot(std::string(value));
         break;
       case kOnAlbum:
-        if (key == "aid" && currentSong_) currentSong_->albumId = toInt(value);
+        if (is(key, "aid") && currentSong_) currentSong_->albumId = toInt(value);
         break;
       case kSongPerson:
       case kSongListPerson:
-        if (key == "pid") pendingPersonId_ = toInt(value);
-        if (key == "role") pendingRole_ = std::string(value);
+        if (is(key, "pid")) pendingPersonId_ = toInt(value);
+        if (is(key, "role")) pendingRole_ = std::string(value);
         break;
       case kMedia:
-        if (key == "location" && currentSong_)
+        if (is(key, "location") && currentSong_)
           currentSong_->location = qornstring::decodeFileText(value).str();
         break;
       case kSegment:
-        if (key == "tempo" && currentSong_) currentSong_->tempo = toInt(value);
+        if (is(key, "tempo") && currentSong_) currentSong_->tempo = toInt(value);
         break;
       case kTrackEntry:
-        if (key == "trackid") pendingTrackNumber_ = toInt(value);
-        if (key == "id") pendingTrackId_ = toInt(value);
+        if (is(key, "trackid")) pendingTrackNumber_ = toInt(value);
+        if (is(key, "id")) pendingTrackId_ = toInt(value);
         break;
       case kTrackCount:
-        if (key == "val" && currentList_) currentList_->trackCount = toInt(value);
+        if (is(key, "val") && currentList_) currentList_->trackCount = toInt(value);
         break;
       case kHistoryEntry:
-        if (key == "id") {
+        if (is(key, "id")) {
           Node* node = sink_.findNode(toInt(value));
           if (node && node->asSong()) sink_.appendHistory(*node);
         }
         break;
       case kTabooEntry:
-        if (key == "id") pendingTabooId_ = toInt(value);
-        if (key == "time") pendingTabooTime_ = toInt(value);
+        if (is(key, "id")) pendingTabooId_ = toInt(value);
+        if (is(key, "time")) pendingTabooTime_ = toInt(value);
         break;
       case kPlayQueueEntry:
-        if (key == "id") sink_.addToPlayQueue(toInt(value));
+        if (is(key, "id")) sink_.addToPlayQueue(toInt(value));
         break;
       default:
         return;  // this state reads no attributes

@@ -10,3 +10,6 @@ endforeach()
 zarvell_test(network_file_identity_test
              SOURCES ${CMAKE_CURRENT_LIST_DIR}/network_file_identity_test.cpp
              LIBS netgen PkgConfig::NETFILE_TEST_LOG4CPLUS)
+# The reader's fast number readers against the general ones.
+zarvell_test(attribute_text_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/attribute_text_test.cpp
+             LIBS qorn_manager)
