@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "qorncore/datatypes/NumberText.h"
 
@@ -23,11 +24,13 @@ inline bool isDigit(char c) {
 
 // True when the NUL-terminated `text` is exactly `literal`. Reads `text` no further than
 // its first difference from `literal`, so never beyond its own end.
+template <std::size_t N, std::size_t... I>
+inline bool isEach(const char* text, const char (&literal)[N], std::index_sequence<I...>) {
+  return ((text[I] == literal[I]) && ...);  // stops at the first difference
+}
 template <std::size_t N>
 inline bool is(const char* text, const char (&literal)[N]) {
-  for (std::size_t i = 0; i < N; ++i)
-    if (text[i] != literal[i]) return false;
-  return true;
+  return isEach(text, literal, std::make_index_sequence<N>());
 }
 
 // The digits of a plain integer ("-"? digit+, at most 18 digits) at `text`, with its
