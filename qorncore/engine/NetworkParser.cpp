@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <ostream>
+#include <utility>
 
 #include "AscHolder.h"
 #include "AttributeText.h"
@@ -391,7 +392,7 @@ void NetworkParser::readAttributes(const XmlAttributes& attributes) {
         break;
       case kMedia:
         if (is(key, "location") && currentSong_)
-          currentSong_->location = qornstring::decodeFileText(value).str();
+          currentSong_->location = std::move(qornstring::decodeFileText(value).str());
         break;
       case kSegment:
         if (is(key, "tempo") && currentSong_) currentSong_->tempo = toInt(value);
@@ -501,7 +502,7 @@ void NetworkParser::endKeywords() {
   }
   // Control bytes read as the spaces the writer would make of them: a token holding one
   // could not be saved as it is.
-  std::string keywords = qornstring::decodeFileText(text_).str();
+  std::string keywords = std::move(qornstring::decodeFileText(text_).str());
   for (char& c : keywords)
     if (static_cast<unsigned char>(c) < 0x20) c = ' ';
   sink_.addKeywords(currentNode_->id, keywords);
