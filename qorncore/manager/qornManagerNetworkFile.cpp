@@ -208,6 +208,11 @@ int loadNetworkFile(qornManager& manager, const char* path, std::ostream& consol
   if (!parser.open(path, file)) return 0;
   if (manager.nodes().size() > 0) manager.clear();  // a load replaces, never merges
   manager.damagedNetworkPath().clear();
+  // A saved library takes about a kilobyte per song with its links: room for that many
+  // md5 entries. A file of mostly links reserves more than it needs (8 bytes a kilobyte),
+  // one of big songs grows the index as usual.
+  if (auto* indexed = dynamic_cast<qornNodeHolder*>(&manager.nodes()))
+    indexed->reserveMd5s(static_cast<std::size_t>(std::min<std::uint64_t>(file.size() / 1024, 1u << 24)));
   const int result = parser.load(file, path);
   if (result != 1) manager.damagedNetworkPath() = resolvedPath(path);
   rebuildIndexes(manager.nodes());
