@@ -426,8 +426,12 @@ void NetworkParser::readAttributes(const XmlAttributes& attributes) {
 // ---- End tags -----------------------------------------------------------------------------
 
 void NetworkParser::endElement(std::string_view name) {
-  if (linkPending_ && name != "link") storePendingLink();
-  if (linksOpen_ && name != "link") endLinks();
+  if (name == "link") {  // the most frequent end tag (a large library has millions)
+    state_ = kLinks;
+    return;
+  }
+  if (linkPending_) storePendingLink();
+  if (linksOpen_) endLinks();
   if (name == "keywords") {
     endKeywords();
     if (openKeywords_ > 0 && --openKeywords_ == 0 && expat_) expat_->receiveText(false);
@@ -470,8 +474,6 @@ bool NetworkParser::endSimple(std::string_view name) {
     currentNode_ = nullptr;
   } else if (name == "mediaroot") {
     state_ = kSettings;
-  } else if (name == "link") {
-    state_ = kLinks;
   } else if (name == "nodes" || name == "settings" || name == "links" || name == "onthego" ||
              name == "palette" || name == "history" || name == "taboolist" || name == "playqueue") {
     state_ = kTop;
