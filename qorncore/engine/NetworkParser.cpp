@@ -358,12 +358,19 @@ void NetworkParser::endLinks() {
 }
 
 XmlStatus NetworkParser::storeLastLink(XmlStatus status) {
+  bool failed = false;
   try {
     if (linkPending_) storePendingLink();
+  } catch (...) {
+    failed = true;
+  }
+  // The run is ended whatever happened to the last link: the sink must not stay in it.
+  try {
     if (linksOpen_) endLinks();
   } catch (...) {
-    return status == XmlStatus::ParseError ? status : XmlStatus::HandlerFailed;
+    failed = true;
   }
+  if (failed && status != XmlStatus::ParseError) return XmlStatus::HandlerFailed;
   return status;
 }
 
