@@ -31,6 +31,9 @@ class XmlAttributes {
   std::size_t size() const { return size_; }
   std::string_view name(std::size_t i) const { return pairs_[2 * i]; }
   std::string_view value(std::size_t i) const { return pairs_[2 * i + 1]; }
+  // The same as NUL-terminated texts, for a reader that need not measure them.
+  const char* nameText(std::size_t i) const { return pairs_[2 * i]; }
+  const char* valueText(std::size_t i) const { return pairs_[2 * i + 1]; }
   // The value of the first attribute called `name`, or nullptr when there is none.
   const char* find(std::string_view name) const;
   // The value of `name`, or `fallback` when absent.

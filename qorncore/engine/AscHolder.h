@@ -54,6 +54,22 @@ class AscHolder {
   // reader knows them, and a million links then need no reads of their nodes' memory.
   // Links arriving in pair order are appended to both adjacencies without a search.
   Asc* add(const Asc& asc, int32_t fromId, int32_t toId, int32_t penaltyCounter);
+
+  // Reading a network file: the links of a run are stored as add() would store them one
+  // after another (a later link of a pair replaces the earlier one and keeps its link
+  // number), but each adjacency list is built once, at its exact size, when the run ends;
+  // a million links then cost no searches, no list growth and no table lookups per link.
+  // Only a holder without links starts a run: beginRun() is false otherwise, and append()
+  // then simply adds. While a run is open its links are not found by anything (find, the
+  // walks, degree); only append() and endRun() may be called. endRun() may throw
+  // std::bad_alloc: the holder is then left empty (consistent, every link dropped).
+  bool beginRun();
+  // As add(asc, fromId, toId, penaltyCounter); false when refused (an end is null or both
+  // ends are the same node).
+  bool append(const Asc& asc, int32_t fromId, int32_t toId, int32_t penaltyCounter);
+  void endRun();
+  bool inRun() const { return running_; }
+
   Asc* find(int32_t idA, int32_t idB) const;
   // A hint that links of node `id` are about to be added or looked up: starts fetching its
   // list's entry into the cache. Nothing changes.
@@ -165,6 +181,18 @@ class AscHolder {
     return adj.empty() || adj.back().other < other ? adj.end() : lowerBound(adj, other);
   }
   Asc* enter(const Asc& value);
+  struct RunEnds {
+    int32_t from;
+    int32_t to;
+  };
+  // endRun's work: the adjacency lists of a run's links (link numbers 0 to ends.size() - 1
+  // in a holder that was empty). False, with nothing stored beyond the lists, when a pair
+  // came twice.
+  bool buildRun(const std::vector<RunEnds>& ends);
+  // Stores a run's links again one by one through add() (the rare run that repeats a pair).
+  void replayRun(const std::vector<RunEnds>& ends);
+  // Back to a holder without links (keeping the pool's chunks).
+  void dropAll();
 
   const NodeHolder& holder_;
   const int32_t& step_;
@@ -174,6 +202,8 @@ class AscHolder {
   std::size_t live_ = 0;
   IdTable<std::vector<Entry>> adjacency_;  // each node's links, by the other end's id
   std::unordered_map<const Asc*, int32_t> penalties_;
+  bool running_ = false;
+  std::vector<RunEnds> run_;  // the ends of the open run's links, by link number
 };
 
 }  // namespace qorn

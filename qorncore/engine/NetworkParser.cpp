@@ -10,8 +10,10 @@
 #include <limits>
 #include <memory>
 #include <ostream>
+#include <utility>
 
 #include "AscHolder.h"
+#include "AttributeText.h"
 #include "qorncore/datatypes/InputFile.h"
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/datatypes/ErrorReport.h"
@@ -21,6 +23,8 @@
 namespace qorn {
 namespace {
 
+using attributetext::is;
+
 constexpr const char* kSource = "qorncore/engine/Parser";
 // Bytes read from a file per parse call: a few system calls and parse calls per megabyte
 // rather than a hundred, while the chunk a parse error logs stays readable.
@@ -28,14 +32,14 @@ constexpr std::size_t kReadSize = 64 * 1024;
 
 // The leading number of an attribute value, 0 when there is none; read the same in every
 // process locale (NumberText.h).
-int32_t toInt(std::string_view value) {
-  return leadingInt(value);
+int32_t toInt(const char* value) {
+  return attributetext::leadingInt(value);
 }
 
 // A number from the file that must be finite (NaN or infinity would break every ordering
 // of activations and strengths): anything else reads as 0.
-float toFiniteFloat(std::string_view value) {
-  const float number = static_cast<float>(leadingDouble(value));
+float toFiniteFloat(const char* value) {
+  const float number = static_cast<float>(attributetext::leadingDouble(value));
   return std::isfinite(number) ? number : 0.0f;
 }
 
@@ -46,7 +50,10 @@ std::string stateText(int state) {
 // A node id as the C conversion would read it (leading spaces and sign allowed), but in 64
 // bits, so that an id beyond the 32-bit range is seen as such instead of wrapping round
 // onto a real node's id. 0 when the text holds no number.
-int64_t toNodeId(std::string_view value) {
+int64_t toNodeId(const char* text) {
+  int64_t plain = 0;
+  if (attributetext::plainInteger(text, plain)) return plain;
+  const std::string_view value(text);
   std::size_t at = 0;
   while (at < value.size() && std::isspace(static_cast<unsigned char>(value[at]))) ++at;
   if (at < value.size() && value[at] == '+') ++at;
@@ -62,30 +69,30 @@ int64_t toNodeId(std::string_view value) {
 // The common attributes of every node element; the id goes to `id` (0 when absent).
 void readNodeAttributes(Node& node, const XmlAttributes& attributes, int64_t& id) {
   for (std::size_t i = 0; i < attributes.size(); ++i) {
-    const std::string_view key = attributes.name(i);
-    const std::string_view value = attributes.value(i);
-    if (key == "id") {
+    const char* key = attributes.nameText(i);
+    const char* value = attributes.valueText(i);
+    if (is(key, "id")) {
       id = toNodeId(value);
-    } else if (key == "name") {
+    } else if (is(key, "name")) {
       node.name = qornstring::decodeFileText(value);
-    } else if (key == "activation") {
+    } else if (is(key, "activation")) {
       // Activations live in [0, 1]; a hand-edited file may say otherwise.
       const float a = toFiniteFloat(value);
       node.activation = qornfloat(a < 0.0f ? 0.0f : (a > 1.0f ? 1.0f : a));
-    } else if (key == "lastplayed") {
+    } else if (is(key, "lastplayed")) {
       node.lastplayed = qorndate(toInt(value));
-    } else if (key == "playcount") {
+    } else if (is(key, "playcount")) {
       node.playcount = toInt(value);
-    } else if (key == "duration") {
+    } else if (is(key, "duration")) {
       node.duration = toInt(value);
-    } else if (key == "apb") {
-      node.apb = value == "on";
-    } else if (key == "ul") {
-      node.ul = value == "1";
-    } else if (key == "md5" && node.asSong()) {
+    } else if (is(key, "apb")) {
+      node.apb = is(value, "on");
+    } else if (is(key, "ul")) {
+      node.ul = is(value, "1");
+    } else if (is(key, "md5") && node.asSong()) {
       node.md5 = std::string(value);
-    } else if (key == "listtype" && node.asSongList()) {
-      node.asSongList()->listType = value == "playlist" ? kPlayList : 2;
+    } else if (is(key, "listtype") && node.asSongList()) {
+      node.asSongList()->listType = is(value, "playlist") ? kPlayList : 2;
     }
   }
 }
@@ -112,6 +119,7 @@ void NetworkParser::reset() {
   listEntries_ = 0;
   openKeywords_ = 0;
   linkPending_ = false;
+  linksOpen_ = false;
 }
 
 void NetworkParser::startParse(ExpatParser& parser) {
@@ -123,8 +131,10 @@ void NetworkParser::startParse(ExpatParser& parser) {
 // ---- Start tags ---------------------------------------------------------------------------
 
 void NetworkParser::startElement(std::string_view name, const XmlAttributes& attributes) {
-  // Whatever element comes next, the link read before it is stored first, in file order.
+  // Whatever element comes next, the link read before it is stored first, in file order;
+  // any element but a link ends the run of links.
   if (linkPending_) storePendingLink();
+  if (linksOpen_ && name != "link") endLinks();
   // Every piece of text a keywords end reads lies inside an open keywords element (text_
   // restarts at each start tag), so text is wanted exactly while one is open.
   if (name == "keywords" && openKeywords_++ == 0 && expat_) expat_->receiveText(true);
@@ -286,20 +296,29 @@ void NetworkParser::addNodeFrom(std::string_view name, const XmlAttributes& attr
 void NetworkParser::readLink(const XmlAttributes& attributes) {
   PendingLink link;
   for (std::size_t i = 0; i < attributes.size(); ++i) {
-    const std::string_view key = attributes.name(i);
-    const std::string_view value = attributes.value(i);
-    if (key == "from") {
-      link.fromId = toInt(value);
-    } else if (key == "to") {
-      link.toId = toInt(value);
-    } else if (key == "strength") {
-      link.strength = toFiniteFloat(value);
-    } else if (key == "lastvisited") {
-      // A step before the first one means nothing; the engine's decay subtracts it from
-      // the step counter, which must not overflow.
-      link.lastvisited = std::max(0, toInt(value));
-    } else if (key == "pc") {
-      link.penalty = toInt(value);
+    const char* key = attributes.nameText(i);
+    const char* value = attributes.valueText(i);
+    // One test of the first letter, then the whole name: a million links each have five.
+    switch (key[0]) {
+      case 'f':
+        if (is(key, "from")) link.fromId = toInt(value);
+        break;
+      case 't':
+        if (is(key, "to")) link.toId = toInt(value);
+        break;
+      case 's':
+        if (is(key, "strength")) link.strength = toFiniteFloat(value);
+        break;
+      case 'l':
+        // A step before the first one means nothing; the engine's decay subtracts it from
+        // the step counter, which must not overflow.
+        if (is(key, "lastvisited")) link.lastvisited = std::max(0, toInt(value));
+        break;
+      case 'p':
+        if (is(key, "pc")) link.penalty = toInt(value);
+        break;
+      default:
+        break;
     }
   }
   sink_.prefetchLinksOf(link.fromId);
@@ -325,17 +344,33 @@ void NetworkParser::storePendingLink() {
     AscHolder::setStrength(link, qornfloat(pending.strength));
     console_ << "Illegal assoc created!\n";
   }
+  if (!linksOpen_) {
+    sink_.beginLinks();
+    linksOpen_ = true;
+  }
   // A refused link is simply not stored.
   sink_.addLink(link, pending.fromId, pending.toId, pending.penalty);
 }
 
+void NetworkParser::endLinks() {
+  linksOpen_ = false;
+  sink_.endLinks();
+}
+
 XmlStatus NetworkParser::storeLastLink(XmlStatus status) {
-  if (!linkPending_) return status;
+  bool failed = false;
   try {
-    storePendingLink();
+    if (linkPending_) storePendingLink();
   } catch (...) {
-    return status == XmlStatus::ParseError ? status : XmlStatus::HandlerFailed;
+    failed = true;
   }
+  // The run is ended whatever happened to the last link: the sink must not stay in it.
+  try {
+    if (linksOpen_) endLinks();
+  } catch (...) {
+    failed = true;
+  }
+  if (failed && status != XmlStatus::ParseError) return XmlStatus::HandlerFailed;
   return status;
 }
 
@@ -348,46 +383,46 @@ void NetworkParser::readAttributes(const XmlAttributes& attributes) {
     return;
   }
   for (std::size_t i = 0; i < attributes.size(); ++i) {
-    const std::string_view key = attributes.name(i);
-    const std::string_view value = attributes.value(i);
+    const char* key = attributes.nameText(i);
+    const char* value = attributes.valueText(i);
     switch (state_) {
       case kMediaRoot:
-        if (key == "path") sink_.setMediaRoot(std::string(value));
+        if (is(key, "path")) sink_.setMediaRoot(std::string(value));
         break;
       case kOnAlbum:
-        if (key == "aid" && currentSong_) currentSong_->albumId = toInt(value);
+        if (is(key, "aid") && currentSong_) currentSong_->albumId = toInt(value);
         break;
       case kSongPerson:
       case kSongListPerson:
-        if (key == "pid") pendingPersonId_ = toInt(value);
-        if (key == "role") pendingRole_ = std::string(value);
+        if (is(key, "pid")) pendingPersonId_ = toInt(value);
+        if (is(key, "role")) pendingRole_ = std::string(value);
         break;
       case kMedia:
-        if (key == "location" && currentSong_)
-          currentSong_->location = qornstring::decodeFileText(value).str();
+        if (is(key, "location") && currentSong_)
+          currentSong_->location = std::move(qornstring::decodeFileText(value).str());
         break;
       case kSegment:
-        if (key == "tempo" && currentSong_) currentSong_->tempo = toInt(value);
+        if (is(key, "tempo") && currentSong_) currentSong_->tempo = toInt(value);
         break;
       case kTrackEntry:
-        if (key == "trackid") pendingTrackNumber_ = toInt(value);
-        if (key == "id") pendingTrackId_ = toInt(value);
+        if (is(key, "trackid")) pendingTrackNumber_ = toInt(value);
+        if (is(key, "id")) pendingTrackId_ = toInt(value);
         break;
       case kTrackCount:
-        if (key == "val" && currentList_) currentList_->trackCount = toInt(value);
+        if (is(key, "val") && currentList_) currentList_->trackCount = toInt(value);
         break;
       case kHistoryEntry:
-        if (key == "id") {
+        if (is(key, "id")) {
           Node* node = sink_.findNode(toInt(value));
           if (node && node->asSong()) sink_.appendHistory(*node);
         }
         break;
       case kTabooEntry:
-        if (key == "id") pendingTabooId_ = toInt(value);
-        if (key == "time") pendingTabooTime_ = toInt(value);
+        if (is(key, "id")) pendingTabooId_ = toInt(value);
+        if (is(key, "time")) pendingTabooTime_ = toInt(value);
         break;
       case kPlayQueueEntry:
-        if (key == "id") sink_.addToPlayQueue(toInt(value));
+        if (is(key, "id")) sink_.addToPlayQueue(toInt(value));
         break;
       default:
         return;  // this state reads no attributes
@@ -398,7 +433,12 @@ void NetworkParser::readAttributes(const XmlAttributes& attributes) {
 // ---- End tags -----------------------------------------------------------------------------
 
 void NetworkParser::endElement(std::string_view name) {
-  if (linkPending_ && name != "link") storePendingLink();
+  if (name == "link") {  // the most frequent end tag (a large library has millions)
+    state_ = kLinks;
+    return;
+  }
+  if (linkPending_) storePendingLink();
+  if (linksOpen_) endLinks();
   if (name == "keywords") {
     endKeywords();
     if (openKeywords_ > 0 && --openKeywords_ == 0 && expat_) expat_->receiveText(false);
@@ -441,8 +481,6 @@ bool NetworkParser::endSimple(std::string_view name) {
     currentNode_ = nullptr;
   } else if (name == "mediaroot") {
     state_ = kSettings;
-  } else if (name == "link") {
-    state_ = kLinks;
   } else if (name == "nodes" || name == "settings" || name == "links" || name == "onthego" ||
              name == "palette" || name == "history" || name == "taboolist" || name == "playqueue") {
     state_ = kTop;
@@ -473,7 +511,7 @@ void NetworkParser::endKeywords() {
   }
   // Control bytes read as the spaces the writer would make of them: a token holding one
   // could not be saved as it is.
-  std::string keywords = qornstring::decodeFileText(text_).str();
+  std::string keywords = std::move(qornstring::decodeFileText(text_).str());
   for (char& c : keywords)
     if (static_cast<unsigned char>(c) < 0x20) c = ' ';
   sink_.addKeywords(currentNode_->id, keywords);

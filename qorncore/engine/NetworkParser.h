@@ -45,6 +45,12 @@ class NetworkSink {
   // A hint that links of node `id` are about to be added: the sink may fetch what it will
   // look up for them into the cache. Nothing else changes.
   virtual void prefetchLinksOf(int32_t /*id*/) const {}
+  // The links of one run of link elements arrive between beginLinks() and endLinks(), and
+  // no other call but findNode, kindOf and prefetchLinksOf comes in between: a sink may
+  // store them all at endLinks(), with the result addLink gives them one by one. endLinks
+  // may throw std::bad_alloc.
+  virtual void beginLinks() {}
+  virtual void endLinks() {}
   // Adds the tokens of the text to the keywords of node `id`.
   virtual void addKeywords(int32_t id, const std::string& text) = 0;
   // Appends a song to the history as a played song, without learning.
@@ -146,8 +152,11 @@ class NetworkParser : public XmlHandler {
   };
   void readLink(const XmlAttributes& attributes);
   void storePendingLink();
-  // The pending link stored; a status for an exception thrown meanwhile (out of memory).
+  // The pending link stored and the run of links ended; a status for an exception thrown
+  // meanwhile (out of memory).
   XmlStatus storeLastLink(XmlStatus status);
+  // Ends the run of links (see NetworkSink::beginLinks) before any element but a link.
+  void endLinks();
   void endKeywords();
   void endPerson();
   void endTrackEntry();
@@ -178,6 +187,7 @@ class NetworkParser : public XmlHandler {
   int openKeywords_ = 0;  // keywords elements open at this point of the document
   PendingLink pendingLink_;
   bool linkPending_ = false;
+  bool linksOpen_ = false;  // between the sink's beginLinks and endLinks
   ExpatParser* expat_ = nullptr;  // the running parse
 };
 

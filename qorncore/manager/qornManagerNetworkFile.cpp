@@ -52,11 +52,14 @@ class ManagerSink : public NetworkSink {
   }
   void prefetchLinksOf(int32_t id) const override {
     if (id > 0 && static_cast<std::size_t>(id) < dense_.size()) __builtin_prefetch(&dense_[id]);
-    m_.links().prefetch(id);
+    if (!m_.links().inRun()) m_.links().prefetch(id);
   }
+  // A network is read into an empty link store: its links are stored in one run.
+  void beginLinks() override { m_.links().beginRun(); }
   bool addLink(const Asc& link, int32_t fromId, int32_t toId, int32_t penaltyCounter) override {
-    return m_.links().add(link, fromId, toId, penaltyCounter) != nullptr;
+    return m_.links().append(link, fromId, toId, penaltyCounter);
   }
+  void endLinks() override { m_.links().endRun(); }
   void addKeywords(int32_t id, const std::string& text) override {
     m_.setNodeField(id, "add:keywords", text);
   }
@@ -205,6 +208,11 @@ int loadNetworkFile(qornManager& manager, const char* path, std::ostream& consol
   if (!parser.open(path, file)) return 0;
   if (manager.nodes().size() > 0) manager.clear();  // a load replaces, never merges
   manager.damagedNetworkPath().clear();
+  // A saved library takes about a kilobyte per song with its links: room for that many
+  // md5 entries. A file of mostly links reserves more than it needs (8 bytes a kilobyte),
+  // one of big songs grows the index as usual.
+  if (auto* indexed = dynamic_cast<qornNodeHolder*>(&manager.nodes()))
+    indexed->reserveMd5s(static_cast<std::size_t>(std::min<std::uint64_t>(file.size() / 1024, 1u << 24)));
   const int result = parser.load(file, path);
   if (result != 1) manager.damagedNetworkPath() = resolvedPath(path);
   rebuildIndexes(manager.nodes());

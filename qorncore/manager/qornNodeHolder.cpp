@@ -44,7 +44,10 @@ Node* qornNodeHolder::findByLocation(const std::string& location) const {
 }
 
 void qornNodeHolder::index(Node* node) {
-  unindex(node);
+  // An index entry holds a reference beside the engine's own, so a node with one
+  // reference is in no index: a new node (a million of them in a network file) needs no
+  // lookups to take its old entries out.
+  if (node->references() > 1) unindex(node);
   if (!node->md5.empty()) {
     if (byMd5_.emplace(node->md5, node).second)
       node->addRef();

@@ -32,6 +32,9 @@ class qornNodeHolder : public NodeHolder {
   // Room for `locations` entries in the location index, so that filling it after a load
   // does not rehash it again and again.
   void reserveLocations(std::size_t locations) { byLocation_.reserve(locations); }
+  // The same for the md5 index, which fills as the nodes are added: reserved once, it is
+  // not rehashed (a walk over every entry so far) at each doubling of a large network.
+  void reserveMd5s(std::size_t md5s) { byMd5_.reserve(md5s); }
   Node* findByMd5(const std::string& md5) const override;
   Node* findByLocation(const std::string& location) const override;
 

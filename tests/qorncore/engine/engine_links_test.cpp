@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "engine_test_support.h"
 
@@ -131,6 +135,77 @@ TEST_F(LinksTest, AddReplacesTheExistingLinkAndKeepsPositiveCounters) {
   EXPECT_EQ(links().penalty(stored), 9);
   qorn::Asc dangling(net.node(1), nullptr, qornfloat(0.5f), 0);
   EXPECT_EQ(links().add(dangling, 0), nullptr);
+}
+
+// A run of links (the network reader's way) stores exactly what add() stores link by link:
+// the same lists, link numbers, ends, values and penalty counters.
+struct RunCase {
+  const char* name;
+  // from, to, strength, penalty; ids 1-6 are songs, 9 names no node
+  std::vector<std::tuple<int, int, float, int>> links;
+};
+
+class LinkRunTest : public ::testing::TestWithParam<RunCase> {};
+
+std::string store(qorn::PlexEngine& engine) {
+  std::ostringstream out;
+  AscHolder& links = engine.links();
+  out << links.size() << " links, numbers below " << links.linkNumberLimit() << "\n";
+  for (int id = 1; id <= 9; ++id) {
+    out << id << ":";
+    for (const AscHolder::Entry& e : links.entriesOf(id)) {
+      const qorn::Asc& l = links.linkAt(e.slot);
+      out << ' ' << e.other << '#' << e.slot << '(' << l.from->id << '>' << l.to->id << ' '
+          << l.strength.value() << " @" << l.lastvisited << " p" << links.penalty(&l) << ')';
+    }
+    out << "\n";
+  }
+  return out.str();
+}
+
+TEST_P(LinkRunTest, RunStoresWhatAddStores) {
+  qorn::PlexEngine oneByOne, inRun;
+  Builder a{oneByOne}, b{inRun};
+  for (int id = 1; id <= 6; ++id) {
+    a.song(id);
+    b.song(id);
+  }
+  ASSERT_TRUE(inRun.links().beginRun());
+  int step = 0;
+  for (const auto& [from, to, strength, penalty] : GetParam().links) {
+    ++step;
+    qorn::Asc x(oneByOne.nodes().find(from), oneByOne.nodes().find(to), qornfloat(strength), step);
+    qorn::Asc y(inRun.nodes().find(from), inRun.nodes().find(to), qornfloat(strength), step);
+    EXPECT_EQ(inRun.links().append(y, from, to, penalty),
+              oneByOne.links().add(x, from, to, penalty) != nullptr);
+  }
+  EXPECT_EQ(inRun.links().find(1, 2), nullptr);  // not yet: the lists come at the end
+  inRun.links().endRun();
+  EXPECT_FALSE(inRun.links().inRun());
+  EXPECT_EQ(store(inRun), store(oneByOne));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LinkRunTest,
+    ::testing::Values(
+        RunCase{"InPairOrder", {{1, 2, 0.5f, 0}, {1, 3, 0.25f, 2}, {2, 3, 0.75f, 0}, {3, 6, 0.1f, 0}}},
+        RunCase{"AnyOrder", {{6, 1, 0.5f, 0}, {4, 2, 0.25f, 1}, {2, 1, 0.75f, 0}, {5, 3, 0.1f, 3}}},
+        RunCase{"RepeatedPairs",
+                {{1, 2, 0.5f, 4}, {3, 4, 0.2f, 0}, {2, 1, 0.9f, 0}, {5, 6, 0.3f, 1}, {3, 4, 0.6f, 7}}},
+        RunCase{"RefusedEnds", {{1, 9, 0.5f, 0}, {2, 2, 0.5f, 1}, {3, 1, 0.4f, 0}}},
+        RunCase{"Empty", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LinksTest, ARunOnAStoreWithLinksAddsEachLinkAtOnce) {
+  for (int id = 1; id <= 3; ++id) net.song(id);
+  net.link(1, 2, 0.5f);
+  EXPECT_FALSE(links().beginRun());
+  qorn::Asc l(net.node(2), net.node(3), qornfloat(0.25f), 0);
+  EXPECT_TRUE(links().append(l, 2, 3, 0));
+  ASSERT_NE(links().find(3, 2), nullptr);
+  EXPECT_FLOAT_EQ(links().find(3, 2)->strength.value(), 0.25f);
+  links().endRun();
+  EXPECT_EQ(links().size(), 2u);
 }
 
 class PathTest : public LinksTest {
