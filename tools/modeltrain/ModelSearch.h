@@ -9,11 +9,14 @@
 // (ties in collection order), averaged over songs and splits. The held-out part is never
 // read.
 //
-// Steps: (1) each HLC target (a label, its absence, a frequent label pair, a frequent label
-// set; per-label models on the timbre and rhythm features) gets its C and gamma from a grid,
-// by the lowest mean log-loss of its probability on the validation folds; (2) every
-// combination of target groups, with those tuned settings or one shared grid point, and each
-// pairwise candidate, is scored by the top-5 Jaccard; the best is written as a settings file.
+// For each normaliser spread: (1) each HLC target (a label, its absence, a frequent label
+// pair, the union of a label pair, a frequent label set; per-label models on the timbre and
+// rhythm features) is trained at every point of a C and gamma grid, and its own best point
+// is the one of the lowest mean log-loss of its probability on the validation folds; (2)
+// every combination of target groups, at one shared grid point or each target at its own,
+// with each pairwise candidate, is screened (the CV distance is a sum over the models, so
+// group tables add up). The best screened combinations are then scored again through
+// ClassVectorStore itself, and the best of those is written as a settings file.
 //
 // Deterministic. Nothing here throws except std::bad_alloc; failures return false with an
 // error text.
@@ -21,6 +24,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace qorn::training {
 
@@ -30,6 +34,7 @@ struct SearchOptions {
   int folds = 5;
   int repeats = 2;
   std::size_t minSupport = 15;  // training songs a label pair or label set needs to be a target
+  std::vector<double> spreads = {1.0, 1.5, 2.5};  // normaliser spreads tried (fitNormaliser)
   bool verbose = false;
 };
 

@@ -99,9 +99,9 @@ TrainSettings settingsFor(const Options& o, std::size_t labelCount, std::string&
 
 }  // namespace
 
-Normaliser fitNormaliser(int feature, std::vector<double> values) {
+Normaliser fitNormaliser(int feature, std::vector<double> values, double spread) {
   std::sort(values.begin(), values.end());
-  const double m = mean(values), sd = stddev(values, m);
+  double m = mean(values), sd = stddev(values, m);
   NormaliserType type = NormaliserType::Quantile;
   if (std::fabs(skewness(values)) <= kSymmetric && sd > 0) {
     type = NormaliserType::Normal;
@@ -110,21 +110,33 @@ Normaliser fitNormaliser(int feature, std::vector<double> values) {
     for (double v : values) logs.push_back(std::log(v));
     if (std::fabs(skewness(logs)) <= kSymmetric) type = NormaliserType::Lognormal;
   }
+  if (spread != 1.0 && type == NormaliserType::Normal) {
+    sd *= spread;
+  } else if (spread != 1.0 && type == NormaliserType::Lognormal) {
+    // The engine's log-space parameters are mu = ln m - sigma^2 / 2 and
+    // sigma^2 = ln(1 + sd^2 / m^2); write the m and sd that keep mu and widen sigma.
+    const double sigma2 = std::log(1.0 + sd * sd / (m * m));
+    const double mu = std::log(m) - sigma2 / 2;
+    const double wide2 = sigma2 * spread * spread;
+    m = std::exp(mu + wide2 / 2);
+    sd = m * std::sqrt(std::expm1(wide2));
+  }
   std::array<float, Normaliser::kStatCount> stats{};
   stats[Normaliser::kMean] = static_cast<float>(m);
   stats[Normaliser::kStddev] = static_cast<float>(sd);
   const double ps[] = {0.125, 0.25, 0.375, 0.5, 0.625, 0.75, 0.875};
   for (int i = 0; i < 7; ++i)
-    stats[static_cast<std::size_t>(Normaliser::kQ0125 + i)] = static_cast<float>(quantile(values, ps[i]));
+    stats[static_cast<std::size_t>(Normaliser::kQ0125 + i)] =
+        static_cast<float>(quantile(values, ps[i]));
   return Normaliser(getFeatureName(feature), type, stats);
 }
 
-NormaliserTable fitNormalisers(const std::vector<reference::Song>& songs) {
+NormaliserTable fitNormalisers(const std::vector<reference::Song>& songs, double spread) {
   NormaliserTable table;
   for (int f = 0; f < kFeatureCount; ++f) {
     std::vector<double> values;
     for (const auto& s : songs) values.push_back(s.features[static_cast<std::size_t>(f)]);
-    table.add(fitNormaliser(f, std::move(values)));
+    table.add(fitNormaliser(f, std::move(values), spread));
   }
   return table;
 }
@@ -154,7 +166,8 @@ std::vector<LabelledPair> choosePairs(const std::vector<reference::Song>& songs,
   }
   reference::Lcg rng(seed);
   auto shuffleHead = [&rng](std::vector<LabelledPair>& v, std::size_t n) {
-    for (std::size_t i = 0; i < n && i < v.size(); ++i) std::swap(v[i], v[i + rng.below(v.size() - i)]);
+    for (std::size_t i = 0; i < n && i < v.size(); ++i)
+      std::swap(v[i], v[i + rng.below(v.size() - i)]);
     if (v.size() > n) v.resize(n);
   };
   shuffleHead(alike, perClass);
@@ -200,7 +213,8 @@ SvmModel trainPairwiseModel(const PairwiseSpec& spec, const std::vector<referenc
   std::vector<std::vector<SvmNode>> rows;
   std::vector<double> labels;
   PairVector pair{};
-  for (const LabelledPair& p : choosePairs(songs, spec.pairsPerClass, spec.similarJaccard, kPairSeed)) {
+  for (const LabelledPair& p :
+       choosePairs(songs, spec.pairsPerClass, spec.similarJaccard, kPairSeed)) {
     buildPairVector(x[p.a].data(), x[p.b].data(), pair);
     rows.emplace_back(pair.begin(), pair.end());
     labels.push_back(p.similar ? 1.0 : -1.0);
@@ -222,7 +236,8 @@ bool trainAll(const Options& o, std::string& error) {
   // Normalisers, written and read back so that training sees exactly what the engine reads.
   const std::string normfPath = folder + "normf.xml";
   if (!writeText(normfPath,
-                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + fitNormalisers(train).sectionText(false),
+                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" +
+                     fitNormalisers(train, settings.normaliserSpread).sectionText(false),
                  error))
     return false;
   if (!loadNormaliserTable(normfPath) || !normaliserTable().complete()) {
@@ -242,7 +257,8 @@ bool trainAll(const Options& o, std::string& error) {
     }
     if (!save(model, folder + name, error)) return false;
     std::string indexes;
-    for (int i : featureIndexes(spec.features)) indexes += (indexes.empty() ? "" : ",") + std::to_string(i);
+    for (int i : featureIndexes(spec.features))
+      indexes += (indexes.empty() ? "" : ",") + std::to_string(i);
     hlcinfo += "model " + name + " " + indexes + "\n";
     if (o.verbose) std::cerr << "trained " << name << "\n";
   }

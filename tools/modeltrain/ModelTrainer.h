@@ -14,9 +14,9 @@
 
 #include "ReferenceSet.h"
 #include "TrainSettings.h"
-#include "qorncore/svm/SvmModel.h"
 #include "qorncore/manager/features/Normaliser.h"
 #include "qorncore/manager/features/NormaliserTable.h"
+#include "qorncore/svm/SvmModel.h"
 
 namespace qorn::training {
 
@@ -34,8 +34,11 @@ struct Options {
 // The normaliser of one feature over `values`: normal when the values are nearly symmetric
 // (|skewness| <= 0.5), lognormal when they are all positive and their logarithms are, else
 // quantile. The nine statistics are the sample mean, standard deviation and the quantiles.
-Normaliser fitNormaliser(int feature, std::vector<double> values);
-NormaliserTable fitNormalisers(const std::vector<reference::Song>& songs);
+// A `spread` above 1 widens the normal and lognormal kinds by that factor (the written
+// standard deviation, in log space for lognormal with its log-space mean kept), so that
+// fewer values reach the clamp at -1 and 1 (at spread 1, |z| >= 1.25).
+Normaliser fitNormaliser(int feature, std::vector<double> values, double spread = 1.0);
+NormaliserTable fitNormalisers(const std::vector<reference::Song>& songs, double spread = 1.0);
 
 // The songs' features normalised with `table` (the engine's normalise).
 std::vector<FeatureVector> normalised(const std::vector<reference::Song>& songs,

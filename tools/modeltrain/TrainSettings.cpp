@@ -18,8 +18,11 @@ struct KindName {
   HlcKind kind;
   const char* word;
 };
-constexpr KindName kKinds[] = {
-    {HlcKind::Has, "has"}, {HlcKind::Lacks, "lacks"}, {HlcKind::HasAll, "all"}, {HlcKind::Exactly, "exactly"}};
+constexpr KindName kKinds[] = {{HlcKind::Has, "has"},
+                               {HlcKind::Lacks, "lacks"},
+                               {HlcKind::HasAll, "all"},
+                               {HlcKind::HasAny, "any"},
+                               {HlcKind::Exactly, "exactly"}};
 
 std::string fileSafe(std::string name) {
   for (char& ch : name)
@@ -83,10 +86,16 @@ TrainSettings defaultSettings(std::size_t labelCount) {
 
 bool isPositive(const HlcSpec& spec, uint32_t labels) {
   switch (spec.kind) {
-    case HlcKind::Has: return (labels & spec.mask) != 0;
-    case HlcKind::Lacks: return (labels & spec.mask) == 0;
-    case HlcKind::HasAll: return (labels & spec.mask) == spec.mask;
-    case HlcKind::Exactly: return labels == spec.mask;
+    case HlcKind::Has:
+      return (labels & spec.mask) != 0;
+    case HlcKind::Lacks:
+      return (labels & spec.mask) == 0;
+    case HlcKind::HasAll:
+      return (labels & spec.mask) == spec.mask;
+    case HlcKind::HasAny:
+      return (labels & spec.mask) != 0;
+    case HlcKind::Exactly:
+      return labels == spec.mask;
   }
   return false;
 }
@@ -101,9 +110,12 @@ std::vector<int> featureIndexes(FeatureGroup group) {
 
 const char* featureGroupName(FeatureGroup group) {
   switch (group) {
-    case FeatureGroup::All: return "all";
-    case FeatureGroup::Timbre: return "timbre";
-    case FeatureGroup::Rhythm: return "rhythm";
+    case FeatureGroup::All:
+      return "all";
+    case FeatureGroup::Timbre:
+      return "timbre";
+    case FeatureGroup::Rhythm:
+      return "rhythm";
   }
   return "all";
 }
@@ -123,13 +135,24 @@ std::string modelFileName(const HlcSpec& spec, const std::vector<std::string>& l
     if ((spec.mask >> i) & 1u) labels += (labels.empty() ? "" : "_") + labelNames[i];
   std::string name = "hlc-";
   switch (spec.kind) {
-    case HlcKind::Has: break;
-    case HlcKind::Lacks: name += "not-"; break;
-    case HlcKind::HasAll: name += "all-"; break;
-    case HlcKind::Exactly: name += "set-"; break;
+    case HlcKind::Has:
+      break;
+    case HlcKind::Lacks:
+      name += "not-";
+      break;
+    case HlcKind::HasAll:
+      name += "all-";
+      break;
+    case HlcKind::HasAny:
+      name += "any-";
+      break;
+    case HlcKind::Exactly:
+      name += "set-";
+      break;
   }
   name += labels;
-  if (spec.features != FeatureGroup::All) name += std::string("-") + featureGroupName(spec.features);
+  if (spec.features != FeatureGroup::All)
+    name += std::string("-") + featureGroupName(spec.features);
   return fileSafe(name);
 }
 
@@ -150,9 +173,11 @@ bool readSettings(const std::string& path, std::size_t labelCount, TrainSettings
     if (w.empty()) continue;
     const std::string where = path + " line " + std::to_string(lineNo) + ": ";
     double a = 0, b = 0, c = 0, d = 0;
-    if (w[0] == "pairwise" && w.size() == 5 && parseNumber(w[1], a) && parseNumber(w[2], b) &&
-        parseNumber(w[3], c) && parseNumber(w[4], d) && a >= 1 && a == static_cast<double>(static_cast<std::size_t>(a)) &&
-        b <= 1 && c > 0) {
+    if (w[0] == "normalisers" && w.size() == 2 && parseNumber(w[1], a) && a >= 1) {
+      out.normaliserSpread = a;
+    } else if (w[0] == "pairwise" && w.size() == 5 && parseNumber(w[1], a) &&
+               parseNumber(w[2], b) && parseNumber(w[3], c) && parseNumber(w[4], d) && a >= 1 &&
+               a == static_cast<double>(static_cast<std::size_t>(a)) && b <= 1 && c > 0) {
       out.pairwise = {static_cast<std::size_t>(a), b, c, d};
     } else if (w[0] == "hlc" && w.size() == 5) {
       HlcSpec spec;
@@ -167,7 +192,9 @@ bool readSettings(const std::string& path, std::size_t labelCount, TrainSettings
       }
       out.hlc.push_back(spec);
     } else {
-      error = where + "expected \"pairwise PAIRS SIMILAR C GAMMA\" or \"hlc TARGET FEATURES C GAMMA\"";
+      error = where +
+              "expected \"normalisers SPREAD\", \"pairwise PAIRS SIMILAR C GAMMA\" or \"hlc TARGET "
+              "FEATURES C GAMMA\"";
       return false;
     }
   }
@@ -182,6 +209,7 @@ std::string settingsText(const TrainSettings& s, std::size_t labelCount,
                          const std::vector<std::string>& header) {
   std::string out;
   for (const std::string& h : header) out += (h.empty() ? "#" : "# " + h) + "\n";
+  out += "normalisers " + numberText(s.normaliserSpread) + "\n";
   out += "pairwise " + std::to_string(s.pairwise.pairsPerClass) + " " +
          numberText(s.pairwise.similarJaccard) + " " + numberText(s.pairwise.c) + " " +
          numberText(s.pairwise.gamma) + "\n";

@@ -4,6 +4,8 @@
 // `zarvell-train --search` chose by cross-validation inside the training part.
 //
 // File format: one item per line; '#' starts a comment; blank lines are ignored.
+//   normalisers SPREAD               the spread of the normal and lognormal normalisers
+//                                    (1: the sample standard deviation; see fitNormaliser)
 //   pairwise PAIRS SIMILAR C GAMMA   PAIRS similar and as many dissimilar training pairs;
 //                                    "similar" means a label Jaccard of at least SIMILAR
 //   hlc TARGET FEATURES C GAMMA      one HLC model, listed in hlcinfo in file order
@@ -11,6 +13,7 @@
 //   has:MASK     the song carries the one label set in MASK
 //   lacks:MASK   the song does not carry it
 //   all:MASK     the song carries every label of MASK (a label pair, say)
+//   any:MASK     the song carries at least one label of MASK
 //   exactly:MASK the song's label set is MASK
 // FEATURES is all (the 72 features), timbre (1-64) or rhythm (65-72). GAMMA 0 means 1 over
 // the model's input count.
@@ -24,7 +27,7 @@
 
 namespace qorn::training {
 
-enum class HlcKind { Has, Lacks, HasAll, Exactly };
+enum class HlcKind { Has, Lacks, HasAll, HasAny, Exactly };
 enum class FeatureGroup { All, Timbre, Rhythm };
 
 struct HlcSpec {
@@ -44,6 +47,7 @@ struct PairwiseSpec {
 };
 
 struct TrainSettings {
+  double normaliserSpread = 1.0;
   std::vector<HlcSpec> hlc;
   PairwiseSpec pairwise;
 };
@@ -58,7 +62,8 @@ bool isPositive(const HlcSpec& spec, uint32_t labels);
 std::vector<int> featureIndexes(FeatureGroup group);
 
 // The model's file name: "hlc-<label>" for a "has" model of one label over all features,
-// else e.g. "hlc-not-<label>", "hlc-all-<label>_<label>", "hlc-set-<label>_<label>_<label>",
+// else e.g. "hlc-not-<label>", "hlc-all-<label>_<label>", "hlc-any-<label>_<label>",
+// "hlc-set-<label>_<label>_<label>",
 // with "-timbre" or "-rhythm" for a feature subset. Unsafe file-name characters become '_'.
 std::string modelFileName(const HlcSpec& spec, const std::vector<std::string>& labelNames);
 
