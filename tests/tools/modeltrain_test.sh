@@ -33,10 +33,10 @@ END
 "$train" "$arff" "$work/two" --settings "$work/two.txt" --skip-pairwise || fail "training with two models failed"
 [ "$(sed -n 1p "$work/two/hlcinfo")" = "model hlc-not-angry-aggresive $(seq -s, 1 72)" ] ||
   fail "first hlcinfo line: $(sed -n 1p "$work/two/hlcinfo")"
-[ "$(sed -n 2p "$work/two/hlcinfo")" = "model hlc-any-amazed-suprised_angry-aggresive $(seq -s, 65 72)" ] ||
+[ "$(sed -n 2p "$work/two/hlcinfo")" = "model hlc-any-amazed-suprised_angry-aggresive-rhythm $(seq -s, 65 72)" ] ||
   fail "second hlcinfo line: $(sed -n 2p "$work/two/hlcinfo")"
 [ "$(wc -l < "$work/two/hlcinfo")" -eq 2 ] || fail "hlcinfo holds more than the two models"
-grep -q '^label 1 -1$' "$work/two/hlc-any-amazed-suprised_angry-aggresive" ||
+grep -q '^label 1 -1$' "$work/two/hlc-any-amazed-suprised_angry-aggresive-rhythm" ||
   fail "an HLC model's first label is not 1"
 
 "$train" "$arff" >/dev/null 2>&1; [ $? -eq 2 ] || fail "a missing folder argument is not a usage error"

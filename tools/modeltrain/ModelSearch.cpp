@@ -433,6 +433,16 @@ Scored exactScore(const Stage& stage, const Scored& r, const std::vector<referen
   return out;
 }
 
+std::string spreadsText(const std::vector<double>& spreads) {
+  std::string out;
+  for (double v : spreads) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    out += (out.empty() ? "" : ",") + std::string(text);
+  }
+  return out;
+}
+
 std::string pairwiseText(const PairwiseSpec& p) {
   char text[96];
   std::snprintf(text, sizeof text, "pairs %zu, similar >= %.3g, C %g", p.pairsPerClass,
@@ -518,7 +528,8 @@ bool runSearch(const SearchOptions& o, std::ostream& report, std::string& error)
   const std::vector<std::string> header = {
       "Training settings of the shipped link-inference models (read by the build's zarvell-train).",
       "Chosen by: zarvell-train --search data/emotions/emotions.arff FILE --folds " +
-          std::to_string(o.folds) + " --repeats " + std::to_string(o.repeats),
+          std::to_string(o.folds) + " --repeats " + std::to_string(o.repeats) + " --spreads " +
+          spreadsText(o.spreads),
       "(cross-validation inside the training part only), " + std::string(line),
       "Models: " + groupsText(best.groups) + "; C and gamma: " + pointText(best.point) + ".", ""};
   std::ofstream out(o.outPath, std::ios::binary | std::ios::trunc);
