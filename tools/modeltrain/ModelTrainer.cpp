@@ -45,14 +45,6 @@ double quantile(const std::vector<double>& sorted, double p) {
   return i + 1 < sorted.size() ? sorted[i] + f * (sorted[i + 1] - sorted[i]) : sorted[i];
 }
 
-std::vector<SvmNode> denseRow(const float* values, std::size_t count) {
-  std::vector<SvmNode> row;
-  row.reserve(count + 1);
-  for (std::size_t i = 0; i < count; ++i) row.push_back({static_cast<int>(i + 1), values[i]});
-  row.push_back({-1, 0.0});
-  return row;
-}
-
 // The model's first class must be label 1. libsvm orders classes by first appearance (with
 // +1 first for a -1/+1 problem); a positive row first settles it either way.
 void positiveFirst(std::vector<std::vector<SvmNode>>& rows, std::vector<double>& labels) {
@@ -67,34 +59,49 @@ void positiveFirst(std::vector<std::vector<SvmNode>>& rows, std::vector<double>&
   }
 }
 
-bool trainAndSave(std::vector<std::vector<SvmNode>> rows, std::vector<double> labels, double c,
-                  double gamma, const std::string& path, std::string& error) {
+SvmModel trainModel(std::vector<std::vector<SvmNode>> rows, std::vector<double> labels, double c,
+                    double gamma, std::string& error) {
   positiveFirst(rows, labels);
   SvmTrainParams params;
   params.c = c;
   params.gamma = gamma;
   params.probability = true;
   std::srand(kLibsvmSeed);
-  SvmModel model = SvmModel::train(rows, labels, params, &error);
-  if (!model.loaded()) return false;
-  if (!model.save(path)) {
-    error = "cannot write " + path;
-    return false;
-  }
-  return true;
+  return SvmModel::train(rows, labels, params, &error);
 }
 
-std::string fileSafe(std::string name) {
-  for (char& ch : name)
-    if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '-' && ch != '_') ch = '_';
-  return name;
+bool save(const SvmModel& model, const std::string& path, std::string& error) {
+  if (model.save(path)) return true;
+  error = "cannot write " + path;
+  return false;
+}
+
+bool writeText(const std::string& path, const std::string& text, std::string& error) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  if (out) return true;
+  error = "cannot write " + path;
+  return false;
+}
+
+TrainSettings settingsFor(const Options& o, std::size_t labelCount, std::string& error, bool& ok) {
+  TrainSettings s = defaultSettings(labelCount);
+  ok = o.settingsPath.empty() || readSettings(o.settingsPath, labelCount, s, error);
+  if (o.pairsPerClass) s.pairwise.pairsPerClass = *o.pairsPerClass;
+  if (o.pairC) s.pairwise.c = *o.pairC;
+  if (o.pairGamma) s.pairwise.gamma = *o.pairGamma;
+  for (HlcSpec& h : s.hlc) {
+    if (o.hlcC) h.c = *o.hlcC;
+    if (o.hlcGamma) h.gamma = *o.hlcGamma;
+  }
+  return s;
 }
 
 }  // namespace
 
-Normaliser fitNormaliser(int feature, std::vector<double> values) {
+Normaliser fitNormaliser(int feature, std::vector<double> values, double spread) {
   std::sort(values.begin(), values.end());
-  const double m = mean(values), sd = stddev(values, m);
+  double m = mean(values), sd = stddev(values, m);
   NormaliserType type = NormaliserType::Quantile;
   if (std::fabs(skewness(values)) <= kSymmetric && sd > 0) {
     type = NormaliserType::Normal;
@@ -103,21 +110,33 @@ Normaliser fitNormaliser(int feature, std::vector<double> values) {
     for (double v : values) logs.push_back(std::log(v));
     if (std::fabs(skewness(logs)) <= kSymmetric) type = NormaliserType::Lognormal;
   }
+  if (spread != 1.0 && type == NormaliserType::Normal) {
+    sd *= spread;
+  } else if (spread != 1.0 && type == NormaliserType::Lognormal) {
+    // The engine's log-space parameters are mu = ln m - sigma^2 / 2 and
+    // sigma^2 = ln(1 + sd^2 / m^2); write the m and sd that keep mu and widen sigma.
+    const double sigma2 = std::log(1.0 + sd * sd / (m * m));
+    const double mu = std::log(m) - sigma2 / 2;
+    const double wide2 = sigma2 * spread * spread;
+    m = std::exp(mu + wide2 / 2);
+    sd = m * std::sqrt(std::expm1(wide2));
+  }
   std::array<float, Normaliser::kStatCount> stats{};
   stats[Normaliser::kMean] = static_cast<float>(m);
   stats[Normaliser::kStddev] = static_cast<float>(sd);
   const double ps[] = {0.125, 0.25, 0.375, 0.5, 0.625, 0.75, 0.875};
   for (int i = 0; i < 7; ++i)
-    stats[static_cast<std::size_t>(Normaliser::kQ0125 + i)] = static_cast<float>(quantile(values, ps[i]));
+    stats[static_cast<std::size_t>(Normaliser::kQ0125 + i)] =
+        static_cast<float>(quantile(values, ps[i]));
   return Normaliser(getFeatureName(feature), type, stats);
 }
 
-NormaliserTable fitNormalisers(const std::vector<reference::Song>& songs) {
+NormaliserTable fitNormalisers(const std::vector<reference::Song>& songs, double spread) {
   NormaliserTable table;
   for (int f = 0; f < kFeatureCount; ++f) {
     std::vector<double> values;
     for (const auto& s : songs) values.push_back(s.features[static_cast<std::size_t>(f)]);
-    table.add(fitNormaliser(f, std::move(values)));
+    table.add(fitNormaliser(f, std::move(values), spread));
   }
   return table;
 }
@@ -147,7 +166,8 @@ std::vector<LabelledPair> choosePairs(const std::vector<reference::Song>& songs,
   }
   reference::Lcg rng(seed);
   auto shuffleHead = [&rng](std::vector<LabelledPair>& v, std::size_t n) {
-    for (std::size_t i = 0; i < n && i < v.size(); ++i) std::swap(v[i], v[i + rng.below(v.size() - i)]);
+    for (std::size_t i = 0; i < n && i < v.size(); ++i)
+      std::swap(v[i], v[i + rng.below(v.size() - i)]);
     if (v.size() > n) v.resize(n);
   };
   shuffleHead(alike, perClass);
@@ -160,9 +180,54 @@ std::vector<LabelledPair> choosePairs(const std::vector<reference::Song>& songs,
   return out;
 }
 
+std::vector<SvmNode> hlcRow(const FeatureVector& x, const std::vector<int>& indexes) {
+  std::vector<SvmNode> row;
+  row.reserve(indexes.size() + 1);
+  for (std::size_t k = 0; k < indexes.size(); ++k)
+    row.push_back({static_cast<int>(k + 1), x[static_cast<std::size_t>(indexes[k] - 1)]});
+  row.push_back({-1, 0.0});
+  return row;
+}
+
+SvmModel trainHlcModel(const HlcSpec& spec, const std::vector<reference::Song>& songs,
+                       const std::vector<FeatureVector>& x, std::string& error) {
+  const std::vector<int> indexes = featureIndexes(spec.features);
+  std::vector<std::vector<SvmNode>> rows;
+  std::vector<double> labels;
+  std::size_t positives = 0;
+  for (std::size_t s = 0; s < songs.size(); ++s) {
+    rows.push_back(hlcRow(x[s], indexes));
+    const bool positive = isPositive(spec, songs[s].labels);
+    positives += positive ? 1 : 0;
+    labels.push_back(positive ? 1.0 : -1.0);
+  }
+  if (positives == 0 || positives == songs.size()) {
+    error = "a model target without both classes among the training songs";
+    return SvmModel();
+  }
+  return trainModel(std::move(rows), std::move(labels), spec.c, spec.gamma, error);
+}
+
+SvmModel trainPairwiseModel(const PairwiseSpec& spec, const std::vector<reference::Song>& songs,
+                            const std::vector<FeatureVector>& x, std::string& error) {
+  std::vector<std::vector<SvmNode>> rows;
+  std::vector<double> labels;
+  PairVector pair{};
+  for (const LabelledPair& p :
+       choosePairs(songs, spec.pairsPerClass, spec.similarJaccard, kPairSeed)) {
+    buildPairVector(x[p.a].data(), x[p.b].data(), pair);
+    rows.emplace_back(pair.begin(), pair.end());
+    labels.push_back(p.similar ? 1.0 : -1.0);
+  }
+  return trainModel(std::move(rows), std::move(labels), spec.c, spec.gamma, error);
+}
+
 bool trainAll(const Options& o, std::string& error) {
   reference::Collection collection;
   if (!reference::readArff(o.arffPath, collection, error)) return false;
+  bool settingsOk = true;
+  const TrainSettings settings = settingsFor(o, collection.labelNames.size(), error, settingsOk);
+  if (!settingsOk) return false;
   const std::vector<reference::Song> train = reference::trainingPart(collection);
   std::error_code ec;
   std::filesystem::create_directories(o.outFolder, ec);
@@ -170,57 +235,40 @@ bool trainAll(const Options& o, std::string& error) {
 
   // Normalisers, written and read back so that training sees exactly what the engine reads.
   const std::string normfPath = folder + "normf.xml";
-  {
-    std::ofstream out(normfPath, std::ios::binary | std::ios::trunc);
-    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" << fitNormalisers(train).sectionText(false);
-    if (!out) {
-      error = "cannot write " + normfPath;
-      return false;
-    }
-  }
+  if (!writeText(normfPath,
+                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" +
+                     fitNormalisers(train, settings.normaliserSpread).sectionText(false),
+                 error))
+    return false;
   if (!loadNormaliserTable(normfPath) || !normaliserTable().complete()) {
     error = "the written normaliser file does not read back complete";
     return false;
   }
   const std::vector<FeatureVector> x = normalised(train, normaliserTable());
 
-  // One probability model per label.
+  // The HLC models, in the settings' order.
   std::string hlcinfo;
-  std::string all;
-  for (int i = 1; i <= kFeatureCount; ++i) all += (i > 1 ? "," : "") + std::to_string(i);
-  for (std::size_t label = 0; label < collection.labelNames.size(); ++label) {
-    std::vector<std::vector<SvmNode>> rows;
-    std::vector<double> labels;
-    for (std::size_t s = 0; s < train.size(); ++s) {
-      rows.push_back(denseRow(x[s].data(), kFeatureCount));
-      labels.push_back((train[s].labels >> label) & 1u ? 1.0 : -1.0);
-    }
-    const std::string name = "hlc-" + fileSafe(collection.labelNames[label]);
-    if (!trainAndSave(rows, labels, o.hlcC, o.hlcGamma, folder + name, error)) return false;
-    hlcinfo += "model " + name + " " + all + "\n";
-    if (o.verbose) std::cerr << "trained " << name << "\n";
-  }
-  {
-    std::ofstream out(folder + "hlcinfo", std::ios::binary | std::ios::trunc);
-    out << hlcinfo;
-    if (!out) {
-      error = "cannot write " + folder + "hlcinfo";
+  for (const HlcSpec& spec : settings.hlc) {
+    const std::string name = modelFileName(spec, collection.labelNames);
+    SvmModel model = trainHlcModel(spec, train, x, error);
+    if (!model.loaded()) {
+      error = name + ": " + error;
       return false;
     }
+    if (!save(model, folder + name, error)) return false;
+    std::string indexes;
+    for (int i : featureIndexes(spec.features))
+      indexes += (indexes.empty() ? "" : ",") + std::to_string(i);
+    hlcinfo += "model " + name + " " + indexes + "\n";
+    if (o.verbose) std::cerr << "trained " << name << "\n";
   }
+  if (!writeText(folder + "hlcinfo", hlcinfo, error)) return false;
 
   // The pairwise model.
   if (o.skipPairwise) return true;
-  std::vector<std::vector<SvmNode>> rows;
-  std::vector<double> labels;
-  PairVector pair{};
-  for (const LabelledPair& p : choosePairs(train, o.pairsPerClass, o.similarJaccard, kPairSeed)) {
-    buildPairVector(x[p.a].data(), x[p.b].data(), pair);
-    rows.emplace_back(pair.begin(), pair.end());
-    labels.push_back(p.similar ? 1.0 : -1.0);
-  }
-  if (!trainAndSave(rows, labels, o.pairC, o.pairGamma, folder + "model", error)) return false;
-  if (o.verbose) std::cerr << "trained the pairwise model on " << rows.size() << " pairs\n";
+  const SvmModel pairwise = trainPairwiseModel(settings.pairwise, train, x, error);
+  if (!pairwise.loaded() || !save(pairwise, folder + "model", error)) return false;
+  if (o.verbose) std::cerr << "trained the pairwise model\n";
   return true;
 }
 
