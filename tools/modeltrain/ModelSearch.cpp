@@ -127,6 +127,15 @@ HlcSpec atPoint(HlcSpec spec, std::size_t point, double spread) {
 }
 
 // Trains the target at every grid point on every split and keeps its validation outputs.
+// The songs of a split's training folds, with their normalised features.
+void innerPart(const Split& s, const std::vector<reference::Song>& train,
+               std::vector<reference::Song>& songs, std::vector<FeatureVector>& x) {
+  for (std::size_t i : s.inner) {
+    songs.push_back(train[i]);
+    x.push_back(s.x[i]);
+  }
+}
+
 bool evaluateTarget(Target& t, const std::vector<reference::Song>& train,
                     const std::vector<Split>& splits, double spread, std::string& error) {
   const std::vector<int> indexes = featureIndexes(t.spec.features);
@@ -138,10 +147,7 @@ bool evaluateTarget(Target& t, const std::vector<reference::Song>& train,
     for (const Split& s : splits) {
       std::vector<reference::Song> songs;
       std::vector<FeatureVector> x;
-      for (std::size_t i : s.inner) {
-        songs.push_back(train[i]);
-        x.push_back(s.x[i]);
-      }
+      innerPart(s, train, songs, x);
       const SvmModel model = trainHlcModel(spec, songs, x, error);
       if (!model.loaded()) return false;
       std::vector<float> outputs;
@@ -168,10 +174,7 @@ bool evaluatePairwise(PairwiseCandidate& c, const std::vector<reference::Song>& 
   for (const Split& s : splits) {
     std::vector<reference::Song> songs;
     std::vector<FeatureVector> x;
-    for (std::size_t i : s.inner) {
-      songs.push_back(train[i]);
-      x.push_back(s.x[i]);
-    }
+    innerPart(s, train, songs, x);
     const SvmModel model = trainPairwiseModel(c.spec, songs, x, error);
     if (!model.loaded()) return false;
     const std::size_t n = s.val.size();
