@@ -111,7 +111,7 @@ TEST_F(SettingsFile, RefusesWhatItCannotTrain) {
 TEST(HlcTarget, PositiveSongsPerKind) {
   const uint32_t happy = 0b000010, calm = 0b000100, happyCalm = happy | calm, sad = 0b010000;
   const struct {
-    HlcSpec spec;
+    HlcModelPlan plan;
     uint32_t labels;
     bool positive;
   } cases[] = {
@@ -129,15 +129,15 @@ TEST(HlcTarget, PositiveSongsPerKind) {
       {{HlcKind::Exactly, happyCalm}, happy, false},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(isPositive(c.spec, c.labels), c.positive)
-        << targetText(c.spec, kLabels) << " " << c.labels;
+    EXPECT_EQ(isPositive(c.plan, c.labels), c.positive)
+        << targetText(c.plan, kLabels) << " " << c.labels;
 }
 
 TEST(HlcTarget, ModelFileNames) {
   const std::vector<std::string> names = {"amazed-suprised", "happy-pleased", "relaxing-calm",
                                           "quiet-still",     "sad-lonely",    "angry aggresive"};
   const struct {
-    HlcSpec spec;
+    HlcModelPlan plan;
     const char* file;
   } cases[] = {
       {{HlcKind::Has, 0b000010}, "hlc-happy-pleased"},  // the name of a plain label model
@@ -148,7 +148,7 @@ TEST(HlcTarget, ModelFileNames) {
        "hlc-any-happy-pleased_relaxing-calm-timbre"},
       {{HlcKind::Exactly, 0b011100}, "hlc-set-relaxing-calm_quiet-still_sad-lonely"},
   };
-  for (const auto& c : cases) EXPECT_EQ(modelFileName(c.spec, names), c.file);
+  for (const auto& c : cases) EXPECT_EQ(modelFileName(c.plan, names), c.file);
   // Every target kind has a name of its own: no two models of one settings file collide.
   EXPECT_NE(modelFileName({HlcKind::HasAll, 0b000110}, names),
             modelFileName({HlcKind::HasAny, 0b000110}, names));

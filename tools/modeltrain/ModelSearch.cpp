@@ -35,7 +35,7 @@ struct Split {
 
 // One HLC target with its validation outputs at every grid point.
 struct Target {
-  HlcSpec spec;  // c and gamma unset
+  HlcModelPlan plan;  // c and gamma unset
   int group = 0;
   std::vector<std::vector<std::vector<float>>> out;  // [grid point][split][validation song]
   std::vector<double> logLoss;                       // [grid point]
@@ -43,7 +43,7 @@ struct Target {
 };
 
 struct PairwiseCandidate {
-  PairwiseSpec spec;
+  PairwiseModelPlan plan;
   std::vector<std::vector<float>> similarity;  // [split][i * n + j] over the validation fold
 };
 
@@ -87,9 +87,9 @@ std::vector<Target> makeTargets(const std::vector<reference::Song>& train, std::
   std::vector<Target> t;
   auto add = [&t](HlcKind kind, uint32_t mask, FeatureGroup features, int group) {
     Target target;
-    target.spec.kind = kind;
-    target.spec.mask = mask;
-    target.spec.features = features;
+    target.plan.kind = kind;
+    target.plan.mask = mask;
+    target.plan.features = features;
     target.group = group;
     t.push_back(std::move(target));
   };
@@ -117,13 +117,13 @@ std::vector<Target> makeTargets(const std::vector<reference::Song>& train, std::
   return t;
 }
 
-// The spec at a grid point. Gamma scales with the spread squared: a wider normaliser brings
+// The plan at a grid point. Gamma scales with the spread squared: a wider normaliser brings
 // the values closer together by that factor.
-HlcSpec atPoint(HlcSpec spec, std::size_t point, double spread) {
-  spec.c = kGridC[point / std::size(kGridGamma)];
-  spec.gamma = kGridGamma[point % std::size(kGridGamma)] * spread * spread /
-               static_cast<double>(featureIndexes(spec.features).size());
-  return spec;
+HlcModelPlan atPoint(HlcModelPlan plan, std::size_t point, double spread) {
+  plan.c = kGridC[point / std::size(kGridGamma)];
+  plan.gamma = kGridGamma[point % std::size(kGridGamma)] * spread * spread /
+               static_cast<double>(featureIndexes(plan.features).size());
+  return plan;
 }
 
 // Trains the target at every grid point on every split and keeps its validation outputs.
@@ -138,17 +138,17 @@ void innerPart(const Split& s, const std::vector<reference::Song>& train,
 
 bool evaluateTarget(Target& t, const std::vector<reference::Song>& train,
                     const std::vector<Split>& splits, double spread, std::string& error) {
-  const std::vector<int> indexes = featureIndexes(t.spec.features);
+  const std::vector<int> indexes = featureIndexes(t.plan.features);
   t.out.assign(kGridPoints, {});
   t.logLoss.assign(kGridPoints, 0.0);
   for (std::size_t g = 0; g < kGridPoints; ++g) {
-    const HlcSpec spec = atPoint(t.spec, g, spread);
+    const HlcModelPlan plan = atPoint(t.plan, g, spread);
     std::size_t count = 0;
     for (const Split& s : splits) {
       std::vector<reference::Song> songs;
       std::vector<FeatureVector> x;
       innerPart(s, train, songs, x);
-      const SvmModel model = trainHlcModel(spec, songs, x, error);
+      const SvmModel model = trainHlcModel(plan, songs, x, error);
       if (!model.loaded()) return false;
       std::vector<float> outputs;
       for (std::size_t i : s.val) {
@@ -156,7 +156,7 @@ bool evaluateTarget(Target& t, const std::vector<reference::Song>& train,
         const float p = static_cast<float>(similarityOutput(model, row.data()));
         outputs.push_back(p);
         const double q = std::clamp(static_cast<double>(p), 1e-4, 1 - 1e-4);
-        t.logLoss[g] -= isPositive(spec, train[i].labels) ? std::log(q) : std::log(1 - q);
+        t.logLoss[g] -= isPositive(plan, train[i].labels) ? std::log(q) : std::log(1 - q);
         ++count;
       }
       t.out[g].push_back(std::move(outputs));
@@ -175,7 +175,7 @@ bool evaluatePairwise(PairwiseCandidate& c, const std::vector<reference::Song>& 
     std::vector<reference::Song> songs;
     std::vector<FeatureVector> x;
     innerPart(s, train, songs, x);
-    const SvmModel model = trainPairwiseModel(c.spec, songs, x, error);
+    const SvmModel model = trainPairwiseModel(c.plan, songs, x, error);
     if (!model.loaded()) return false;
     const std::size_t n = s.val.size();
     std::vector<float> sim(n * n, 0.0f);
@@ -337,9 +337,9 @@ std::string groupsText(int groups) {
 
 std::vector<PairwiseCandidate> pairwiseCandidates(double spread) {
   std::vector<PairwiseCandidate> c(3);
-  for (PairwiseCandidate& p : c) p.spec.gamma = spread * spread / (2.0 * kFeatureCount);
-  c[1].spec.c = 4;
-  c[2].spec.similarJaccard = 1.0;  // only pairs with the same label set count as similar
+  for (PairwiseCandidate& p : c) p.plan.gamma = spread * spread / (2.0 * kFeatureCount);
+  c[1].plan.c = 4;
+  c[2].plan.similarJaccard = 1.0;  // only pairs with the same label set count as similar
   return c;
 }
 
@@ -368,15 +368,15 @@ bool prepareStage(const SearchOptions& o, double spread, const std::vector<refer
   for (Target& candidate : makeTargets(train, labels, o.minSupport)) {
     // A target that some split cannot train (a class missing from its other folds) is left out.
     if (!evaluateTarget(candidate, train, stage.splits, spread, error)) {
-      report << "left out " << targetText(candidate.spec, labels) << " "
-             << featureGroupName(candidate.spec.features) << ": " << error << "\n";
+      report << "left out " << targetText(candidate.plan, labels) << " "
+             << featureGroupName(candidate.plan.features) << ": " << error << "\n";
       continue;
     }
     stage.targets.push_back(std::move(candidate));
     const Target& t = stage.targets.back();
     if (o.verbose)
-      std::cerr << "spread " << spread << " target " << targetText(t.spec, labels) << " "
-                << featureGroupName(t.spec.features) << ": " << pointText(static_cast<int>(t.best))
+      std::cerr << "spread " << spread << " target " << targetText(t.plan, labels) << " "
+                << featureGroupName(t.plan.features) << ": " << pointText(static_cast<int>(t.best))
                 << ", log-loss " << t.logLoss[t.best]
                 << " (C 1, gamma 1/n: " << t.logLoss[kDefaultPoint] << ")\n";
   }
@@ -446,7 +446,7 @@ std::string spreadsText(const std::vector<double>& spreads) {
   return out;
 }
 
-std::string pairwiseText(const PairwiseSpec& p) {
+std::string pairwiseText(const PairwiseModelPlan& p) {
   char text[96];
   std::snprintf(text, sizeof text, "pairs %zu, similar >= %.3g, C %g", p.pairsPerClass,
                 p.similarJaccard, p.c);
@@ -511,7 +511,7 @@ bool runSearch(const SearchOptions& o, std::ostream& report, std::string& error)
     std::snprintf(line, sizeof line, "%4s  %.4f  %.3f  %g  %zu  %s  %s  %s\n", rank, r.jaccard,
                   r.pairwiseShare, st.spread, st.models(r.groups).size(),
                   groupsText(r.groups).c_str(), pointText(r.point).c_str(),
-                  pairwiseText(st.pairwise[r.pairwise].spec).c_str());
+                  pairwiseText(st.pairwise[r.pairwise].plan).c_str());
     report << line;
   };
   for (std::size_t i = 0; i < results.size(); ++i) row(std::to_string(i + 1).c_str(), results[i]);
@@ -521,10 +521,10 @@ bool runSearch(const SearchOptions& o, std::ostream& report, std::string& error)
   const Stage& st = stages[best.stage];
   TrainSettings chosen;
   chosen.normaliserSpread = st.spread;
-  chosen.pairwise = st.pairwise[best.pairwise].spec;
+  chosen.pairwise = st.pairwise[best.pairwise].plan;
   for (const Target* t : st.models(best.groups))
     chosen.hlc.push_back(atPoint(
-        t->spec, best.point < 0 ? t->best : static_cast<std::size_t>(best.point), st.spread));
+        t->plan, best.point < 0 ? t->best : static_cast<std::size_t>(best.point), st.spread));
   std::snprintf(line, sizeof line,
                 "mean top-5 Jaccard %.4f over %zu validation folds (six label models, C 1: %.4f).",
                 best.jaccard, st.splits.size(), baseline.jaccard);

@@ -90,7 +90,7 @@ TrainSettings settingsFor(const Options& o, std::size_t labelCount, std::string&
   if (o.pairsPerClass) s.pairwise.pairsPerClass = *o.pairsPerClass;
   if (o.pairC) s.pairwise.c = *o.pairC;
   if (o.pairGamma) s.pairwise.gamma = *o.pairGamma;
-  for (HlcSpec& h : s.hlc) {
+  for (HlcModelPlan& h : s.hlc) {
     if (o.hlcC) h.c = *o.hlcC;
     if (o.hlcGamma) h.gamma = *o.hlcGamma;
   }
@@ -189,15 +189,15 @@ std::vector<SvmNode> hlcRow(const FeatureVector& x, const std::vector<int>& inde
   return row;
 }
 
-SvmModel trainHlcModel(const HlcSpec& spec, const std::vector<reference::Song>& songs,
+SvmModel trainHlcModel(const HlcModelPlan& plan, const std::vector<reference::Song>& songs,
                        const std::vector<FeatureVector>& x, std::string& error) {
-  const std::vector<int> indexes = featureIndexes(spec.features);
+  const std::vector<int> indexes = featureIndexes(plan.features);
   std::vector<std::vector<SvmNode>> rows;
   std::vector<double> labels;
   std::size_t positives = 0;
   for (std::size_t s = 0; s < songs.size(); ++s) {
     rows.push_back(hlcRow(x[s], indexes));
-    const bool positive = isPositive(spec, songs[s].labels);
+    const bool positive = isPositive(plan, songs[s].labels);
     positives += positive ? 1 : 0;
     labels.push_back(positive ? 1.0 : -1.0);
   }
@@ -205,21 +205,21 @@ SvmModel trainHlcModel(const HlcSpec& spec, const std::vector<reference::Song>& 
     error = "a model target without both classes among the training songs";
     return SvmModel();
   }
-  return trainModel(std::move(rows), std::move(labels), spec.c, spec.gamma, error);
+  return trainModel(std::move(rows), std::move(labels), plan.c, plan.gamma, error);
 }
 
-SvmModel trainPairwiseModel(const PairwiseSpec& spec, const std::vector<reference::Song>& songs,
+SvmModel trainPairwiseModel(const PairwiseModelPlan& plan, const std::vector<reference::Song>& songs,
                             const std::vector<FeatureVector>& x, std::string& error) {
   std::vector<std::vector<SvmNode>> rows;
   std::vector<double> labels;
   PairVector pair{};
   for (const LabelledPair& p :
-       choosePairs(songs, spec.pairsPerClass, spec.similarJaccard, kPairSeed)) {
+       choosePairs(songs, plan.pairsPerClass, plan.similarJaccard, kPairSeed)) {
     buildPairVector(x[p.a].data(), x[p.b].data(), pair);
     rows.emplace_back(pair.begin(), pair.end());
     labels.push_back(p.similar ? 1.0 : -1.0);
   }
-  return trainModel(std::move(rows), std::move(labels), spec.c, spec.gamma, error);
+  return trainModel(std::move(rows), std::move(labels), plan.c, plan.gamma, error);
 }
 
 bool trainAll(const Options& o, std::string& error) {
@@ -248,16 +248,16 @@ bool trainAll(const Options& o, std::string& error) {
 
   // The HLC models, in the settings' order.
   std::string hlcinfo;
-  for (const HlcSpec& spec : settings.hlc) {
-    const std::string name = modelFileName(spec, collection.labelNames);
-    SvmModel model = trainHlcModel(spec, train, x, error);
+  for (const HlcModelPlan& plan : settings.hlc) {
+    const std::string name = modelFileName(plan, collection.labelNames);
+    SvmModel model = trainHlcModel(plan, train, x, error);
     if (!model.loaded()) {
       error = name + ": " + error;
       return false;
     }
     if (!save(model, folder + name, error)) return false;
     std::string indexes;
-    for (int i : featureIndexes(spec.features))
+    for (int i : featureIndexes(plan.features))
       indexes += (indexes.empty() ? "" : ",") + std::to_string(i);
     hlcinfo += "model " + name + " " + indexes + "\n";
     if (o.verbose) std::cerr << "trained " << name << "\n";

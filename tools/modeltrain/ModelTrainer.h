@@ -56,13 +56,13 @@ std::vector<LabelledPair> choosePairs(const std::vector<reference::Song>& songs,
 
 // One HLC model trained on `songs` (features `x`, parallel to it); empty with `error` set
 // when libsvm refuses (or a class has no song). Seeds libsvm's folds first: reproducible.
-SvmModel trainHlcModel(const HlcSpec& spec, const std::vector<reference::Song>& songs,
+SvmModel trainHlcModel(const HlcModelPlan& plan, const std::vector<reference::Song>& songs,
                        const std::vector<FeatureVector>& x, std::string& error);
-// The model's input for a song's normalised features: the spec's features, numbered from 1
+// The model's input for a song's normalised features: the plan's features, numbered from 1
 // in the order hlcinfo lists them (as the engine builds it).
 std::vector<SvmNode> hlcRow(const FeatureVector& x, const std::vector<int>& indexes);
 // The pairwise model over pairs of `songs` chosen by choosePairs.
-SvmModel trainPairwiseModel(const PairwiseSpec& spec, const std::vector<reference::Song>& songs,
+SvmModel trainPairwiseModel(const PairwiseModelPlan& plan, const std::vector<reference::Song>& songs,
                             const std::vector<FeatureVector>& x, std::string& error);
 
 // Runs everything; false with `error` set on failure.

@@ -46,24 +46,24 @@ bool parseNumber(const std::string& text, double& out) {
 }
 
 // KIND:MASK; the mask must fit the kind (one label for has/lacks, at least one otherwise).
-bool parseTarget(const std::string& text, std::size_t labelCount, HlcSpec& spec) {
+bool parseTarget(const std::string& text, std::size_t labelCount, HlcModelPlan& plan) {
   const std::size_t colon = text.find(':');
   if (colon == std::string::npos) return false;
   const std::string word = text.substr(0, colon), digits = text.substr(colon + 1);
   bool known = false;
   for (const KindName& k : kKinds)
     if (word == k.word) {
-      spec.kind = k.kind;
+      plan.kind = k.kind;
       known = true;
     }
   if (!known || digits.size() != labelCount) return false;
-  spec.mask = 0;
+  plan.mask = 0;
   for (std::size_t i = 0; i < digits.size(); ++i) {
     if (digits[i] != '0' && digits[i] != '1') return false;
-    if (digits[i] == '1') spec.mask |= 1u << i;
+    if (digits[i] == '1') plan.mask |= 1u << i;
   }
-  const int bits = std::popcount(spec.mask);
-  const bool single = spec.kind == HlcKind::Has || spec.kind == HlcKind::Lacks;
+  const int bits = std::popcount(plan.mask);
+  const bool single = plan.kind == HlcKind::Has || plan.kind == HlcKind::Lacks;
   return single ? bits == 1 : bits >= 1;
 }
 
@@ -84,18 +84,18 @@ TrainSettings defaultSettings(std::size_t labelCount) {
   return s;
 }
 
-bool isPositive(const HlcSpec& spec, uint32_t labels) {
-  switch (spec.kind) {
+bool isPositive(const HlcModelPlan& plan, uint32_t labels) {
+  switch (plan.kind) {
     case HlcKind::Has:
-      return (labels & spec.mask) != 0;
+      return (labels & plan.mask) != 0;
     case HlcKind::Lacks:
-      return (labels & spec.mask) == 0;
+      return (labels & plan.mask) == 0;
     case HlcKind::HasAll:
-      return (labels & spec.mask) == spec.mask;
+      return (labels & plan.mask) == plan.mask;
     case HlcKind::HasAny:
-      return (labels & spec.mask) != 0;
+      return (labels & plan.mask) != 0;
     case HlcKind::Exactly:
-      return labels == spec.mask;
+      return labels == plan.mask;
   }
   return false;
 }
@@ -120,21 +120,21 @@ const char* featureGroupName(FeatureGroup group) {
   return "all";
 }
 
-std::string targetText(const HlcSpec& spec, std::size_t labelCount) {
+std::string targetText(const HlcModelPlan& plan, std::size_t labelCount) {
   std::string out;
   for (const KindName& k : kKinds)
-    if (k.kind == spec.kind) out = k.word;
+    if (k.kind == plan.kind) out = k.word;
   out += ':';
-  for (std::size_t i = 0; i < labelCount; ++i) out += (spec.mask >> i) & 1u ? '1' : '0';
+  for (std::size_t i = 0; i < labelCount; ++i) out += (plan.mask >> i) & 1u ? '1' : '0';
   return out;
 }
 
-std::string modelFileName(const HlcSpec& spec, const std::vector<std::string>& labelNames) {
+std::string modelFileName(const HlcModelPlan& plan, const std::vector<std::string>& labelNames) {
   std::string labels;
   for (std::size_t i = 0; i < labelNames.size(); ++i)
-    if ((spec.mask >> i) & 1u) labels += (labels.empty() ? "" : "_") + labelNames[i];
+    if ((plan.mask >> i) & 1u) labels += (labels.empty() ? "" : "_") + labelNames[i];
   std::string name = "hlc-";
-  switch (spec.kind) {
+  switch (plan.kind) {
     case HlcKind::Has:
       break;
     case HlcKind::Lacks:
@@ -151,8 +151,8 @@ std::string modelFileName(const HlcSpec& spec, const std::vector<std::string>& l
       break;
   }
   name += labels;
-  if (spec.features != FeatureGroup::All)
-    name += std::string("-") + featureGroupName(spec.features);
+  if (plan.features != FeatureGroup::All)
+    name += std::string("-") + featureGroupName(plan.features);
   return fileSafe(name);
 }
 
@@ -180,17 +180,17 @@ bool readSettings(const std::string& path, std::size_t labelCount, TrainSettings
                a == static_cast<double>(static_cast<std::size_t>(a)) && b <= 1 && c > 0) {
       out.pairwise = {static_cast<std::size_t>(a), b, c, d};
     } else if (w[0] == "hlc" && w.size() == 5) {
-      HlcSpec spec;
-      if (!parseTarget(w[1], labelCount, spec)) {
+      HlcModelPlan plan;
+      if (!parseTarget(w[1], labelCount, plan)) {
         error = where + "not a model target for " + std::to_string(labelCount) + " labels: " + w[1];
         return false;
       }
-      if (!parseGroup(w[2], spec.features) || !parseNumber(w[3], spec.c) || spec.c <= 0 ||
-          !parseNumber(w[4], spec.gamma)) {
+      if (!parseGroup(w[2], plan.features) || !parseNumber(w[3], plan.c) || plan.c <= 0 ||
+          !parseNumber(w[4], plan.gamma)) {
         error = where + "expected hlc TARGET all|timbre|rhythm C GAMMA";
         return false;
       }
-      out.hlc.push_back(spec);
+      out.hlc.push_back(plan);
     } else {
       error = where +
               "expected \"normalisers SPREAD\", \"pairwise PAIRS SIMILAR C GAMMA\" or \"hlc TARGET "
@@ -213,7 +213,7 @@ std::string settingsText(const TrainSettings& s, std::size_t labelCount,
   out += "pairwise " + std::to_string(s.pairwise.pairsPerClass) + " " +
          numberText(s.pairwise.similarJaccard) + " " + numberText(s.pairwise.c) + " " +
          numberText(s.pairwise.gamma) + "\n";
-  for (const HlcSpec& h : s.hlc)
+  for (const HlcModelPlan& h : s.hlc)
     out += "hlc " + targetText(h, labelCount) + " " + featureGroupName(h.features) + " " +
            numberText(h.c) + " " + numberText(h.gamma) + "\n";
   return out;

@@ -30,16 +30,16 @@ namespace qorn::training {
 enum class HlcKind { Has, Lacks, HasAll, HasAny, Exactly };
 enum class FeatureGroup { All, Timbre, Rhythm };
 
-struct HlcSpec {
+struct HlcModelPlan {
   HlcKind kind = HlcKind::Has;
   uint32_t mask = 0;  // bit i: label i
   FeatureGroup features = FeatureGroup::All;
   double c = 1.0;
   double gamma = 0.0;
-  bool operator==(const HlcSpec&) const = default;
+  bool operator==(const HlcModelPlan&) const = default;
 };
 
-struct PairwiseSpec {
+struct PairwiseModelPlan {
   std::size_t pairsPerClass = 1000;
   double similarJaccard = 2.0 / 3.0;
   double c = 1.0;
@@ -48,15 +48,15 @@ struct PairwiseSpec {
 
 struct TrainSettings {
   double normaliserSpread = 1.0;
-  std::vector<HlcSpec> hlc;
-  PairwiseSpec pairwise;
+  std::vector<HlcModelPlan> hlc;
+  PairwiseModelPlan pairwise;
 };
 
 // One "has" model per label over all features, C 1, gamma 1/72; the pairwise defaults.
 TrainSettings defaultSettings(std::size_t labelCount);
 
 // Whether a song with `labels` is a positive example of the model.
-bool isPositive(const HlcSpec& spec, uint32_t labels);
+bool isPositive(const HlcModelPlan& plan, uint32_t labels);
 
 // The model's input features, 1-based, in the order it reads them.
 std::vector<int> featureIndexes(FeatureGroup group);
@@ -65,10 +65,10 @@ std::vector<int> featureIndexes(FeatureGroup group);
 // else e.g. "hlc-not-<label>", "hlc-all-<label>_<label>", "hlc-any-<label>_<label>",
 // "hlc-set-<label>_<label>_<label>",
 // with "-timbre" or "-rhythm" for a feature subset. Unsafe file-name characters become '_'.
-std::string modelFileName(const HlcSpec& spec, const std::vector<std::string>& labelNames);
+std::string modelFileName(const HlcModelPlan& plan, const std::vector<std::string>& labelNames);
 
 // "has:010000"-style target text and the FEATURES word.
-std::string targetText(const HlcSpec& spec, std::size_t labelCount);
+std::string targetText(const HlcModelPlan& plan, std::size_t labelCount);
 const char* featureGroupName(FeatureGroup group);
 
 // Reads a settings file for a collection of `labelCount` labels; false with `error` set
