@@ -52,18 +52,8 @@ AppCore::~AppCore() {
   retryTimer_.stop();
   timeTimer_.stop();
   disconnect(&queue_, nullptr, this, nullptr);
-  if (!networkSaved()) {  // the event loop ended some other way: the network is still saved
-    if (currentNode_) player_->stop();
-    setNetworkSaved(true);
-    engine().syncPlayQueue(queue_.songs());
-    if (!keepDefaultNetwork_) {
-      appLog(AppLogLevel::Info, std::string("saving the network to ") + kDefaultNetwork);
-      makeParentFolder(kDefaultNetwork);
-      if (engine().saveNet(kDefaultNetwork) != 1)
-        appLog(AppLogLevel::Error, std::string("the network could not be saved to ") +
-                                       kDefaultNetwork);
-    }
-  }
+  // The event loop ended some other way: the network is still saved, without a window.
+  if (!networkSaved()) saveAtExit(false);
   const QSize area = screenArea();
   if (area.isValid()) {
     config().screenWidth = area.width();
@@ -131,13 +121,22 @@ int AppCore::loadNetwork(const std::string& path) {
   return result;
 }
 
-int AppCore::saveNetwork(const std::string& path) {
+int AppCore::saveNetwork(const std::string& path) { return save(path, true); }
+
+int AppCore::save(const std::string& path, bool withBusyWindow) {
   appLog(AppLogLevel::Info, "saving the network to " + path);
   makeParentFolder(path);  // a first start has no "networks/" yet
-  const int result = runBusy("Please wait, saving network...",
-                             [this, path] { return engine().saveNet(path.c_str()); });
+  const auto job = [this, path] { return engine().saveNet(path.c_str()); };
+  const int result = withBusyWindow ? runBusy("Please wait, saving network...", job) : job();
   if (result != 1) appLog(AppLogLevel::Error, "the network could not be saved to " + path);
   return result;
+}
+
+void AppCore::saveAtExit(bool withBusyWindow) {
+  if (currentNode_) player_->stop();  // no engine report at shut-down
+  setNetworkSaved(true);
+  engine().syncPlayQueue(queue_.songs());
+  if (!keepDefaultNetwork_) save(kDefaultNetwork, withBusyWindow);
 }
 
 void AppCore::loadDefaultNetwork() {
@@ -180,10 +179,7 @@ void AppCore::shutDown() {
   closing_ = true;
   retryTimer_.stop();
   timeTimer_.stop();
-  if (currentNode_) player_->stop();  // no engine report at shut-down
-  setNetworkSaved(true);
-  engine().syncPlayQueue(queue_.songs());
-  if (!keepDefaultNetwork_) saveNetwork(kDefaultNetwork);
+  saveAtExit(true);
   if (window_) window_->hide();
   // Posted, so that a close requested before the event loop runs (a signal during the
   // start-up load) still ends it once it runs.

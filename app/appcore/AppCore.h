@@ -148,6 +148,10 @@ class AppCore : public QObject, public AppCoreBase {
   void runWhenIdle();
   int runBusy(const QString& text, const std::function<int()>& job);
   void shutDown();
+  // Saves the network to `path`, behind the busy window or directly; logs the outcome.
+  int save(const std::string& path, bool withBusyWindow);
+  // The once-per-run exit save: player stopped unreported, queue handed over, network saved.
+  void saveAtExit(bool withBusyWindow);
 
   WindowFactory makeWindow_;
   std::unique_ptr<QWidget> window_;

@@ -120,15 +120,18 @@ QTableView* MainWindow::addView(QWidget* parent, QAbstractItemModel* model, cons
   return view;
 }
 
+Node* MainWindow::nodeAt(const QTableView* view, int row) const {
+  if (view == queueView_) return core_.queue().node(row);
+  if (view == historyView_) return history_->node(row);
+  return suggestions_->node(row);
+}
+
 void MainWindow::onDoubleClick(QTableView* view, const QModelIndex& index) {
   if (!index.isValid() || core_.isBusy()) return;
-  const int row = index.row();
-  if (view == queueView_)
-    core_.playFromList(kSourceQueue, core_.queue().node(row), row);
-  else if (view == historyView_)
-    core_.playFromList(kSourceHistory, history_->node(row), row);
-  else
-    core_.playFromList(kSourceSuggestions, suggestions_->node(row), row);
+  const int source = view == queueView_     ? kSourceQueue
+                     : view == historyView_ ? kSourceHistory
+                                            : kSourceSuggestions;
+  core_.playFromList(source, nodeAt(view, index.row()), index.row());
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -182,16 +185,8 @@ std::vector<Node*> MainWindow::selectedNodes() const {
   if (!activeView_ || !activeView_->selectionModel()) return nodes;
   QModelIndexList rows = activeView_->selectionModel()->selectedRows();
   std::sort(rows.begin(), rows.end());
-  for (const QModelIndex& index : rows) {
-    Node* node = nullptr;
-    if (activeView_ == queueView_)
-      node = core_.queue().node(index.row());
-    else if (activeView_ == historyView_)
-      node = history_->node(index.row());
-    else
-      node = suggestions_->node(index.row());
-    if (node) nodes.push_back(node);
-  }
+  for (const QModelIndex& index : rows)
+    if (Node* node = nodeAt(activeView_, index.row())) nodes.push_back(node);
   return nodes;
 }
 

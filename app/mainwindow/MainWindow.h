@@ -62,6 +62,7 @@ class MainWindow : public QWidget, public PlayerView {
   QTableView* addView(QWidget* parent, QAbstractItemModel* model, const QString& name);
   void storeGeometry();
   void onDoubleClick(QTableView* view, const QModelIndex& index);
+  Node* nodeAt(const QTableView* view, int row) const;  // the node of a row of one view
 
   AppCore& core_;
   bool playing_ = false;
