@@ -163,7 +163,7 @@ void AppCore::loadDefaultNetwork() {
                    "when it closes.")
                .arg(QFileInfo(path).absoluteFilePath());
   }
-  QMessageBox::warning(window_.get(), "Zarvell network damaged", text);
+  messages_.show(window_.get(), {"Zarvell network damaged", text, QMessageBox::Warning});
 }
 
 void AppCore::requestClose() {

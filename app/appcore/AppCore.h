@@ -26,6 +26,7 @@
 #include "PlayQueueModel.h"
 #include "PlayerView.h"
 #include "app/audioplayer/AudioPlayer.h"
+#include "app/dialogs/MessageBoxes.h"
 
 class QWidget;
 
@@ -110,6 +111,9 @@ class AppCore : public QObject, public AppCoreBase {
   // The delay before automatic play moves on from a song that failed to start (1500 ms).
   void setRetryDelay(int ms) { retryTimer_.setInterval(ms); }
 
+  // Every message box of the player goes through this one object.
+  MessageBoxes& messages() { return messages_; }
+
   void setReportObserver(std::function<void(const PlayReport&)> observer) {
     observer_ = std::move(observer);
   }
@@ -175,6 +179,7 @@ class AppCore : public QObject, public AppCoreBase {
   QTimer retryTimer_;
   QTimer timeTimer_;
   std::function<void(const PlayReport&)> observer_;
+  MessageBoxes messages_;
 };
 
 }  // namespace zarvell::app
