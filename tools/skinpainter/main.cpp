@@ -208,6 +208,14 @@ QImage track(int w, int h, bool vertical) {
   return image;
 }
 
+// A window background: a calm vertical gradient.
+QImage panel(int w, int h) {
+  QImage image = blank(w, h);
+  QPainter p(&image);
+  gradientRect(p, QRectF(0, 0, w, h), kPanel, kSlate);
+  return image;
+}
+
 QImage field(int w, int h) {
   QImage image = blank(w, h, kSlate.darker(120));
   QPainter p(&image);
@@ -365,7 +373,7 @@ std::vector<Bitmap> bitmaps() {
       {"border_smallwindow_bottom.bmp", [] { return edge(16, 3, false, true); }},
       {"border_smallwindow_left.bmp", [] { return edge(3, 16, true, false); }},
       {"border_smallwindow_right.bmp", [] { return edge(3, 16, true, true); }},
-      {"background_smallwindow.bmp", [] { return blank(32, 32, kPanel.darker(110)); }},
+      {"background_smallwindow.bmp", [] { return panel(32, 64); }},
       {"button_smallwindow_boost.bmp", btn(56, 22, Glyph::None)},
       {"button_smallwindow_close.bmp", btn(18, 18, Glyph::Close)},
       {"button_smallwindow_x.bmp", btn(18, 18, Glyph::Close)},
