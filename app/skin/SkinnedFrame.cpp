@@ -149,10 +149,12 @@ void SkinnedFrame::followResize(const QPoint& global) {
   const QPoint delta = global - dragStartGlobal_;
   QRect g = dragStartGeometry_;
   const QSize least = minimumSizeHint().expandedTo(minimumSize()).expandedTo(QSize(64, 32));
-  if (dragEdges_ & Qt::LeftEdge) g.setLeft(std::min(g.left() + delta.x(), g.right() - least.width()));
-  if (dragEdges_ & Qt::RightEdge) g.setRight(std::max(g.right() + delta.x(), g.left() + least.width()));
-  if (dragEdges_ & Qt::TopEdge) g.setTop(std::min(g.top() + delta.y(), g.bottom() - least.height()));
-  if (dragEdges_ & Qt::BottomEdge) g.setBottom(std::max(g.bottom() + delta.y(), g.top() + least.height()));
+  // Right and bottom are inclusive: a width of w spans left .. left + w - 1.
+  const int w = least.width() - 1, h = least.height() - 1;
+  if (dragEdges_ & Qt::LeftEdge) g.setLeft(std::min(g.left() + delta.x(), g.right() - w));
+  if (dragEdges_ & Qt::RightEdge) g.setRight(std::max(g.right() + delta.x(), g.left() + w));
+  if (dragEdges_ & Qt::TopEdge) g.setTop(std::min(g.top() + delta.y(), g.bottom() - h));
+  if (dragEdges_ & Qt::BottomEdge) g.setBottom(std::max(g.bottom() + delta.y(), g.top() + h));
   setGeometry(g);
 }
 
