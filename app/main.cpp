@@ -31,10 +31,13 @@ int main(int argc, char** argv) {
   using zarvell::app::AppCore;
   AppCore core(zarvell::joinCommandLine(argc, argv), [](AppCore& owner) {
     auto window = std::make_unique<zarvell::app::MainWindow>(owner);
+    QObject::connect(&owner, &AppCore::loginStateChanged, window.get(),
+                     &zarvell::app::MainWindow::updateLoginText);
     zarvell::app::PlayerView* view = window.get();
     return AppCore::Window{std::move(window), view};
   });
   core.initialise();
+  core.startupLogin();  // web mode only
   QObject::connect(&instance, &zarvell::app::SingleInstance::raiseRequested, &core, [&core] {
     zarvell::appLog(zarvell::AppLogLevel::Info, "raising the window for a second start");
     if (core.view()) core.view()->raiseWindow();

@@ -26,11 +26,15 @@
 #include "PlayQueueModel.h"
 #include "PlayerView.h"
 #include "app/audioplayer/AudioPlayer.h"
+#include "app/community/CommunityOps.h"
 #include "app/dialogs/MessageBoxes.h"
 
 class QWidget;
 
 namespace zarvell::app {
+
+class CommunitySettingsPage;
+class UserListTab;
 
 // One report the play loop made to the engine, for observers (tests, diagnostics).
 struct PlayReport {
@@ -118,6 +122,35 @@ class AppCore : public QObject, public AppCoreBase {
     observer_ = std::move(observer);
   }
 
+  // ---- community (web mode only)
+  // The community server's operations: the engine's, or a test double set with
+  // setCommunityOps (null puts the engine's back). The forwards below go through it.
+  CommunityOps& community();
+  void setCommunityOps(CommunityOps* ops) { community_ = ops; }
+  int checkUserExists(const std::string& name, bool& exists);
+  int createUser(const std::string& name, const std::string& password,
+                 const std::string& fullName);
+  int loginUser(const std::string& name, const std::string& password);
+  int getSimilarUsers(const std::string& name, std::vector<std::string>& names);
+  int remoteCrossActivation(const std::string& name, const std::vector<Node*>& nodes,
+                            std::vector<Node*>& results);
+  // Runs the log-in wizard modally over the main window (contact mode: asks for a contact
+  // name, written to *contactName); true when it ended with Finish. The log-in state is shown
+  // again afterwards.
+  bool runLoginWizard(bool contactMode, std::string* contactName = nullptr);
+  // The start-up log-in (web mode only; does nothing otherwise), then the log-in state.
+  void startupLogin();
+  // Tells the main window to show the log-in state ("Logged in as ..." / "Not logged in.").
+  void showLoginState() { emit loginStateChanged(); }
+  // At most 5 nodes of the user's own suggested songs, sent for a cross-activation.
+  std::vector<Node*> crossActivationSample();
+  // The list views' link reports: which 0 "should be linked", 1 "should not be linked",
+  // 2 "should be removed". Returns the number of pairs reported.
+  int reportLinks(int which, const std::vector<Node*>& nodes);
+  // The "Similar Users" tab and the "Community" settings page; null without web mode.
+  std::unique_ptr<UserListTab> makeUserListTab(QWidget* parent);
+  std::unique_ptr<CommunitySettingsPage> makeCommunityPage(QWidget* parent);
+
  signals:
   void playbackChanged();  // state or current song changed
   void volumeChanged();
@@ -126,6 +159,8 @@ class AppCore : public QObject, public AppCoreBase {
   void songEndReceived();
   // A song has started: its first audio is in the sink (before the engine is told).
   void songStarted();
+  // The user name or the log-in changed (web mode).
+  void loginStateChanged();
 
  private:
   static int pluginEvent(int event, void* context);  // on a thread of the plug-in
@@ -180,6 +215,8 @@ class AppCore : public QObject, public AppCoreBase {
   QTimer timeTimer_;
   std::function<void(const PlayReport&)> observer_;
   MessageBoxes messages_;
+  std::unique_ptr<CommunityOps> engineCommunity_;  // made on first use
+  CommunityOps* community_ = nullptr;
 };
 
 }  // namespace zarvell::app
