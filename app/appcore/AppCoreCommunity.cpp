@@ -51,8 +51,8 @@ bool AppCore::runLoginWizard(bool contactMode, std::string* contactName) {
 
 void AppCore::startupLogin() {
   if (!webMode()) return;
-  const StartupLoginResult result = runStartupLogin(
-      mainWindow(), config(), community(), messages(), [this] { runLoginWizard(false); });
+  const StartupLoginResult result = runStartupLogin(mainWindow(), config(), community(), messages(),
+                                                    [this] { runLoginWizard(false); });
   if (result == StartupLoginResult::kSkipped)
     appLog(AppLogLevel::Warn, "start-up log-in skipped: the server did not answer");
   showLoginState();

@@ -42,6 +42,8 @@ int EngineCommunityOps::remoteCrossActivation(const std::string& name,
   return status;
 }
 
-int EngineCommunityOps::uploadFeatures(const Node* node) { return engine_.uploadFeatures(node); }
+int EngineCommunityOps::uploadFeatures(const Node* node) {
+  return engine_.uploadFeatures(node);
+}
 
 }  // namespace zarvell::app

@@ -13,8 +13,8 @@
 
 namespace zarvell::app {
 
-CommunitySettingsPage::CommunitySettingsPage(QWidget* parent, AppConfig& config,
-                                             CommunityOps& ops, MessageBoxes& messages)
+CommunitySettingsPage::CommunitySettingsPage(QWidget* parent, AppConfig& config, CommunityOps& ops,
+                                             MessageBoxes& messages)
     : QWidget(parent), config_(config), ops_(ops), messages_(messages) {
   setObjectName("CommunitySettingsPage");
   setWindowTitle("Community");

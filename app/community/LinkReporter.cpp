@@ -58,7 +58,9 @@ std::string LinkReporter::address(const std::string& base, const std::string& us
          "&nodea=" + percentEncoded(hashA) + "&nodeb=" + percentEncoded(hashB);
 }
 
-bool LinkReporter::isSong(Node* node) { return node && engine_.getNodeType(node) == kSongKind; }
+bool LinkReporter::isSong(Node* node) {
+  return node && engine_.getNodeType(node) == kSongKind;
+}
 
 void LinkReporter::refuse() {
   messages_.show(parent_, {"Node type not supported",
@@ -109,9 +111,9 @@ int LinkReporter::report(Kind kind, const std::vector<Node*>& nodes, const std::
         log_(false, "reported " + url);
         ++reported;
       } else {
-        messages_.show(parent_, {"Communication Problem Found",
-                                 "Unable to report link - web service failed",
-                                 QMessageBox::Warning});
+        messages_.show(parent_,
+                       {"Communication Problem Found", "Unable to report link - web service failed",
+                        QMessageBox::Warning});
         log_(true, "could not report " + url);
       }
     }

@@ -54,11 +54,15 @@ QWizardPage* textPage(const QString& title, const QString& text, const QString& 
 
 }  // namespace
 
-bool validUserName(const QString& name) { return name.size() >= 2 && !name.contains(' '); }
+bool validUserName(const QString& name) {
+  return name.size() >= 2 && !name.contains(' ');
+}
 bool validPassword(const QString& password) {
   return password.size() >= 4 && !password.contains(' ');
 }
-bool validFullName(const QString& name) { return !name.isEmpty(); }
+bool validFullName(const QString& name) {
+  return !name.isEmpty();
+}
 
 LoginWizard::LoginWizard(QWidget* parent, CommunityOps& ops, MessageBoxes& messages,
                          AppConfig& config, bool contactMode)
@@ -69,9 +73,9 @@ LoginWizard::LoginWizard(QWidget* parent, CommunityOps& ops, MessageBoxes& messa
   if (contactMode_) {
     addPage(new LoginWizardGeneric(*this, kContact));
   } else {
-    const auto answer = messages_.show(
-        parent, {"New Account?", "Would you like to create a new Zarvell account?",
-                 QMessageBox::Question, QMessageBox::Yes | QMessageBox::No});
+    const auto answer =
+        messages_.show(parent, {"New Account?", "Would you like to create a new Zarvell account?",
+                                QMessageBox::Question, QMessageBox::Yes | QMessageBox::No});
     newAccount_ = answer != QMessageBox::No;
     if (newAccount_) {
       addPage(textPage("Welcome to the Zarvell Login Wizard...",
@@ -128,9 +132,9 @@ bool LoginWizard::acceptEntries(PageMode mode, const QString& first, const QStri
       bool exists = false;
       if (!untilServerAnswers([&] { return ops_.checkUserExists(text, exists); })) return false;
       if (mode == kUserName && exists) {
-        messages_.show(this, {"User exists.",
-                              "The user name already exists.  Please try something else.",
-                              QMessageBox::Warning});
+        messages_.show(this,
+                       {"User exists.", "The user name already exists.  Please try something else.",
+                        QMessageBox::Warning});
         return false;
       }
       if (mode == kContact && !exists) {
@@ -238,7 +242,9 @@ void LoginWizardGeneric::initializePage() {
   emit completeChanged();
 }
 
-bool LoginWizardGeneric::isComplete() const { return passedOnEntry_ || edited_; }
+bool LoginWizardGeneric::isComplete() const {
+  return passedOnEntry_ || edited_;
+}
 
 bool LoginWizardGeneric::validatePage() {
   return wizard_.acceptEntries(mode_, edit_->text(), edit2_->text());

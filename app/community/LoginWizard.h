@@ -26,9 +26,9 @@ class CommunityOps;
 class MessageBoxes;
 
 // The checks of the wizard's entries.
-bool validUserName(const QString& name);   // at least 2 characters, no space
+bool validUserName(const QString& name);      // at least 2 characters, no space
 bool validPassword(const QString& password);  // at least 4 characters, no space
-bool validFullName(const QString& name);   // not empty
+bool validFullName(const QString& name);      // not empty
 
 class LoginWizard : public QWizard {
   Q_OBJECT

@@ -60,8 +60,12 @@ UserListTab::~UserListTab() {
     if (record->worker.joinable()) record->worker.join();
 }
 
-QString UserListTab::statusText() const { return status_->text(); }
-QString UserListTab::headingText() const { return heading_->text(); }
+QString UserListTab::statusText() const {
+  return status_->text();
+}
+QString UserListTab::headingText() const {
+  return heading_->text();
+}
 
 bool UserListTab::crossActivating(const std::string& name) const {
   const auto found = users_.find(name);
@@ -97,8 +101,8 @@ void UserListTab::startSearch() {
 void UserListTab::onSearchTick() {
   ++searchTicks_;
   const int seconds = searchTicks_ * kSearchTickMs / 1000;
-  searchEntry_->setText(0, QString("Searching...") + QString::asprintf("  [%02d:%02d]",
-                                                                       seconds / 60, seconds % 60));
+  searchEntry_->setText(
+      0, QString("Searching...") + QString::asprintf("  [%02d:%02d]", seconds / 60, seconds % 60));
 }
 
 void UserListTab::searchFinished(int status, const std::vector<std::string>& names) {
@@ -152,8 +156,7 @@ void UserListTab::crossActivate(const std::string& name) {
     std::vector<Node*> found;
     if (ops_.remoteCrossActivation(name, sample, found) < 0) found.clear();
     QMetaObject::invokeMethod(
-        this, [this, name, found] { crossActivationFinished(name, found); },
-        Qt::QueuedConnection);
+        this, [this, name, found] { crossActivationFinished(name, found); }, Qt::QueuedConnection);
   });
 }
 
@@ -181,8 +184,8 @@ void UserListTab::addContact() {
   if (contact.isEmpty()) return;
   for (int i = 0; i < contacts_->childCount(); ++i) {
     if (contacts_->child(i)->text(0) == contact) {
-      messages_.show(this, {"Contact already exists",
-                            "This user already exists in your contact list."});
+      messages_.show(this,
+                     {"Contact already exists", "This user already exists in your contact list."});
       return;
     }
   }
@@ -192,8 +195,8 @@ void UserListTab::addContact() {
 
 void UserListTab::refreshContact(const QString& name) {
   if (crossActivating(name.toStdString())) {
-    messages_.show(this, {"Unable to refresh",
-                          "This user is still in the process of cross-activation"});
+    messages_.show(this,
+                   {"Unable to refresh", "This user is still in the process of cross-activation"});
     return;
   }
   crossActivate(name.toStdString());

@@ -38,10 +38,10 @@ class UserListTab : public QWidget {
 
  public:
   struct Sources {
-    std::function<std::string()> userName;             // the logged-in user
-    std::function<std::vector<Node*>()> sampleNodes;   // at most 5, sent for cross-activation
-    std::function<QString(Node*)> nodeName;            // text of a result node
-    std::function<QString()> askContact;               // the contact wizard; empty: cancelled
+    std::function<std::string()> userName;            // the logged-in user
+    std::function<std::vector<Node*>()> sampleNodes;  // at most 5, sent for cross-activation
+    std::function<QString(Node*)> nodeName;           // text of a result node
+    std::function<QString()> askContact;              // the contact wizard; empty: cancelled
   };
   static constexpr int kSearchTickMs = 500;
   static constexpr int kAutoSearchSeconds = 60;  // countdown after a search found nobody

@@ -50,8 +50,8 @@ class CommunityCoreTest : public ::testing::Test {
     ASSERT_EQ(core_->loadNetwork("songs.xml"), 1);
     core_->messages().setAnswerer([this](const MessageRequest& request) {
       if (request.caption == "New Account?") return newAccount_;
-      if (answers_.empty()) return core_->messages().history().size() < 100 ? Button::Ok
-                                                                            : Button::Cancel;
+      if (answers_.empty())
+        return core_->messages().history().size() < 100 ? Button::Ok : Button::Cancel;
       const Button answer = answers_.front();
       answers_.pop_front();
       return answer;
@@ -231,15 +231,15 @@ TEST_F(LinkReportTest, FailuresAreShownAndLoggedPerNode) {
   Node* two = song("tone1k_2s.mp3");
   Node* three = song("tone1k_20s.wav");
   std::vector<std::string> log;
-  LinkReporter reporter(core_->engine(), server_, core_->messages(), nullptr,
-                        [&log](bool error, const std::string& line) {
-                          log.push_back((error ? "E " : "I ") + line);
-                        });
-  const std::string base = "http://" + http_.host() + "/cgi-bin/linkreport.cgi?rm=addlink&referer=addlink";
-  const std::string reportOf2 = LinkReporter::address(base, "u", LinkReporter::kLinked,
-                                                      apptest::md5Of(0), apptest::md5Of(1));
-  const std::string reportOf3 = LinkReporter::address(base, "u", LinkReporter::kLinked,
-                                                      apptest::md5Of(0), apptest::md5Of(2));
+  LinkReporter reporter(
+      core_->engine(), server_, core_->messages(), nullptr,
+      [&log](bool error, const std::string& line) { log.push_back((error ? "E " : "I ") + line); });
+  const std::string base =
+      "http://" + http_.host() + "/cgi-bin/linkreport.cgi?rm=addlink&referer=addlink";
+  const std::string reportOf2 =
+      LinkReporter::address(base, "u", LinkReporter::kLinked, apptest::md5Of(0), apptest::md5Of(1));
+  const std::string reportOf3 =
+      LinkReporter::address(base, "u", LinkReporter::kLinked, apptest::md5Of(0), apptest::md5Of(2));
 
   // The service fails: every pair is told, the report goes on.
   http_.respond("500 Internal Server Error", "");
@@ -248,9 +248,9 @@ TEST_F(LinkReportTest, FailuresAreShownAndLoggedPerNode) {
   ASSERT_EQ(shown().size(), 2u);
   EXPECT_EQ(shown().back().caption, "Communication Problem Found");
   EXPECT_EQ(shown().back().text, "Unable to report link - web service failed");
-  EXPECT_EQ(log, (std::vector<std::string>{"E could not report " + reportOf2,
-                                           "E could not report " + reportOf3,
-                                           "I --- report end ---"}));
+  EXPECT_EQ(log,
+            (std::vector<std::string>{"E could not report " + reportOf2,
+                                      "E could not report " + reportOf3, "I --- report end ---"}));
 
   // Back up: a success is logged with its address.
   http_.respond("200 OK", "");

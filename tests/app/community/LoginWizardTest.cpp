@@ -65,9 +65,7 @@ class LoginWizardTest : public ::testing::Test {
     return next->isVisible() && next->isEnabled();
   }
   void pressNext() { QTest::mouseClick(wizard_->button(QWizard::NextButton), Qt::LeftButton); }
-  void pressFinish() {
-    QTest::mouseClick(wizard_->button(QWizard::FinishButton), Qt::LeftButton);
-  }
+  void pressFinish() { QTest::mouseClick(wizard_->button(QWizard::FinishButton), Qt::LeftButton); }
   // Opens the wizard on the page of `mode`, with valid entries on the pages before it.
   void reach(LoginWizard::PageMode mode) {
     if (mode == LoginWizard::kContact) return open(true);
@@ -106,8 +104,8 @@ TEST_F(LoginWizardTest, EachRunHasItsPagesTitlesPromptsAndEditLimits) {
        "First, please choose a unique user name (minimum 2 characters):", 16, false},
       {LoginWizard::kPassword, "Password Input",
        "Now, please choose a secure password (4-16 characters):", 16, true},
-      {LoginWizard::kFullName, "Full Name Input", "And finally please type in your full name:",
-       32, false}};
+      {LoginWizard::kFullName, "Full Name Input", "And finally please type in your full name:", 32,
+       false}};
   open(false);
   EXPECT_EQ(messages_.history().front().text, "Would you like to create a new Zarvell account?");
   EXPECT_EQ(messages_.history().front().icon, QMessageBox::Question);
@@ -162,20 +160,29 @@ TEST_F(LoginWizardTest, NextChecksTheEntriesOfEachPage) {
   const Case cases[] = {
       {LoginWizard::kUserName, "a b", {}, "Invalid login", badName},
       {LoginWizard::kUserName, "a", {}, "Invalid login", badName},
-      {LoginWizard::kUserName, "taken", {}, "User exists.",
+      {LoginWizard::kUserName,
+       "taken",
+       {},
+       "User exists.",
        "The user name already exists.  Please try something else."},
       {LoginWizard::kUserName, "ab", {}, {}, {}},
       {LoginWizard::kPassword, "abc", {}, "Invalid password", badPassword},
       {LoginWizard::kPassword, "ab cd", {}, "Invalid password", badPassword},
       {LoginWizard::kPassword, "abcd", {}, {}, {}},
-      {LoginWizard::kFullName, "", {}, "Invalid name",
+      {LoginWizard::kFullName,
+       "",
+       {},
+       "Invalid name",
        "Invalid characters were found in the name - please correct first!"},
       {LoginWizard::kFullName, "Jo Smith", {}, {}, {}},
       {LoginWizard::kLogin, "a", "abcd", "Invalid login", badName},
       {LoginWizard::kLogin, "bob", "abc", "Invalid password", badPassword},
       {LoginWizard::kLogin, "bob", "abcd", {}, {}},
       {LoginWizard::kContact, "a b", {}, "Invalid login", badName},
-      {LoginWizard::kContact, "ghost", {}, "Contact not found.",
+      {LoginWizard::kContact,
+       "ghost",
+       {},
+       "Contact not found.",
        "The contact you have typed in does not exist.  Please correct and try again."},
       {LoginWizard::kContact, "alice", {}, {}, {}},
   };

@@ -16,7 +16,9 @@
 namespace zarvell::app {
 namespace {
 
-Node* token(int i) { return reinterpret_cast<Node*>(static_cast<std::uintptr_t>(0x1000 + i)); }
+Node* token(int i) {
+  return reinterpret_cast<Node*>(static_cast<std::uintptr_t>(0x1000 + i));
+}
 
 class UserListTabTest : public ::testing::Test {
  protected:
@@ -73,8 +75,8 @@ TEST_F(UserListTabTest, SearchShowsRunningThenElapsedTimeThenTheUsersFound) {
   EXPECT_EQ(people(), QStringList{"Running..."});
   EXPECT_TRUE(tab_->searchRunning());
   // Ticks of 500 ms: two make a second.
-  ASSERT_TRUE(apptest::waitFor([&] { return people() == QStringList{"Searching...  [00:01]"}; },
-                               5000))
+  ASSERT_TRUE(
+      apptest::waitFor([&] { return people() == QStringList{"Searching...  [00:01]"}; }, 5000))
       << people().join(",").toStdString();
   tab_->activate(tab_->peopleLikeMe()->child(0));  // no second search while one runs
   server_.open();
@@ -90,7 +92,8 @@ TEST_F(UserListTabTest, SearchWithoutUsersSaysSoAndCountsDownToTheNextSearch) {
   tab_->activate(tab_->peopleLikeMe()->child(0));
   ASSERT_TRUE(apptest::waitFor([&] { return !tab_->searchRunning(); }));
   EXPECT_EQ(people(), (QStringList{"No users found.", "Click here to find..."}));
-  EXPECT_EQ(tab_->headingText(), QString("Users Like Me (%1)").arg(UserListTab::kAutoSearchSeconds));
+  EXPECT_EQ(tab_->headingText(),
+            QString("Users Like Me (%1)").arg(UserListTab::kAutoSearchSeconds));
 
   tab_->startCountdown(1);  // the last second: the heading returns and a search starts
   server_.similar = {"carl"};
@@ -132,13 +135,14 @@ TEST_F(UserListTabTest, CrossActivationShowsTheNodesOrSaysNoneCameBack) {
     tab_->activate(entry(tab_->peopleLikeMe(), "anna"));
     EXPECT_EQ(tab_->statusText(), "Please wait, cross-activating user anna...\n");
     EXPECT_TRUE(tab_->crossActivating("anna"));
-    EXPECT_EQ(tab_->resultList()->count(), 0);  // the previous results are gone
+    EXPECT_EQ(tab_->resultList()->count(), 0);            // the previous results are gone
     tab_->activate(entry(tab_->peopleLikeMe(), "anna"));  // its record exists: nothing more
     server_.open();
     ASSERT_TRUE(apptest::waitFor([&] { return !tab_->crossActivating("anna"); }));
     EXPECT_EQ(tab_->statusText(), c.status_text);
     QStringList shown;
-    for (int i = 0; i < tab_->resultList()->count(); ++i) shown << tab_->resultList()->item(i)->text();
+    for (int i = 0; i < tab_->resultList()->count(); ++i)
+      shown << tab_->resultList()->item(i)->text();
     EXPECT_EQ(shown, c.shown);
   }
   const std::vector<std::string> calls = server_.callsNow();
@@ -165,7 +169,8 @@ TEST_F(UserListTabTest, ContactsAreAddedOnceAndNotRefreshedWhileCrossActivating)
   tab_->refreshContact("dora");
   ASSERT_EQ(messages_.history().size(), 2u);
   EXPECT_EQ(messages_.history().back().caption, "Unable to refresh");
-  EXPECT_EQ(messages_.history().back().text, "This user is still in the process of cross-activation");
+  EXPECT_EQ(messages_.history().back().text,
+            "This user is still in the process of cross-activation");
   server_.open();
   ASSERT_TRUE(apptest::waitFor([&] { return !tab_->crossActivating("dora"); }));
   tab_->refreshContact("dora");  // finished: a new cross-activation
