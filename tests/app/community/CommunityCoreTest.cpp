@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cstdlib>
 #include <deque>
 
@@ -166,6 +167,26 @@ TEST_F(CommunityCoreTest, SettingsPageLogsAChangedAccountInOrRevertsOnCancel) {
   EXPECT_TRUE(page->apply());
   EXPECT_EQ(core_->config().userName, "carol");
   EXPECT_EQ(core_->config().password, "pass1");
+}
+
+TEST_F(CommunityCoreTest, AgainstThisBuildsEngineEverySearchAndCrossActivationEndsInFailure) {
+  start("zarvell -WEB");
+  core_->config().userName = "bob";
+  auto tab = core_->makeUserListTab(nullptr);
+  tab->activate(tab->peopleLikeMe()->child(0));
+  ASSERT_TRUE(apptest::waitFor([&] { return !tab->searchRunning(); }));
+  EXPECT_EQ(tab->peopleLikeMe()->child(0)->text(0), "Click here to find...");
+  tab->refreshContact("anna");
+  ASSERT_TRUE(apptest::waitFor([&] { return !tab->crossActivating("anna"); }));
+  EXPECT_EQ(tab->statusText(),
+            "Unable to find any nodes for user anna...\nPlease try again later.");
+
+  auto page = core_->makeCommunityPage(nullptr);
+  page->fill();
+  page->userNameEdit()->setText("carol");
+  answers_ = {Button::Cancel};
+  EXPECT_FALSE(page->apply());
+  EXPECT_EQ(core_->config().userName, "bob");
 }
 
 // The link reports, reported to the server on 127.0.0.1 through its deployment variable.
