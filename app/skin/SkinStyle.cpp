@@ -30,7 +30,7 @@ void drawFocusRing(QPainter* painter, const QRect& rect) {
 
 }  // namespace
 
-SkinStyle::SkinStyle(Skin* skin) : skin_(skin) {}
+SkinStyle::SkinStyle(Skin* skin, QStyle* base) : QProxyStyle(base), skin_(skin) {}
 
 QPixmap SkinStyle::bitmapOf(const QWidget* widget, const char* property) const {
   if (!skin_ || !widget) return {};
