@@ -1,5 +1,6 @@
 #include "app/skin/SkinnedFrame.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -174,8 +175,10 @@ bool SkinnedFrame::eventFilter(QObject* watched, QEvent* event) {
       const QPoint inFrame = header_->mapTo(this, mouse->position().toPoint());
       const Qt::Edges edges = edgesAt(inFrame);
       if (edges && windowHandle() && windowHandle()->startSystemResize(edges)) return true;
-      if (!edges && windowHandle() && windowHandle()->startSystemMove()) return true;
+      // A move is handed to the window system only once the mouse really moves, so that a
+      // double click on the header still arrives here.
       dragging_ = true;
+      moveStarted_ = false;
       dragEdges_ = edges;
       dragStartGlobal_ = mouse->globalPosition().toPoint();
       dragStartGeometry_ = geometry();
@@ -184,8 +187,20 @@ bool SkinnedFrame::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseMove:
       if (dragging_) {
         const QPoint global = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
-        if (dragEdges_) followResize(global);
-        else move(dragStartGeometry_.topLeft() + (global - dragStartGlobal_));
+        if (dragEdges_) {
+          followResize(global);
+          return true;
+        }
+        if (!moveStarted_) {
+          if ((global - dragStartGlobal_).manhattanLength() < QApplication::startDragDistance())
+            return true;
+          moveStarted_ = true;
+          if (windowHandle() && windowHandle()->startSystemMove()) {
+            dragging_ = false;
+            return true;
+          }
+        }
+        move(dragStartGeometry_.topLeft() + (global - dragStartGlobal_));
         return true;
       }
       break;

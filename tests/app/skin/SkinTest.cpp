@@ -264,6 +264,8 @@ TEST(SkinnedFrameTest, HeaderDragMovesEdgeDragResizesAndDoubleClickIsReported) {
 
   QWidget* header = frame.header();
   QTest::mousePress(header, Qt::LeftButton, {}, QPoint(40, 10));
+  QTest::mouseMove(header, QPoint(41, 10));
+  EXPECT_EQ(frame.pos(), QPoint(100, 100)) << "a jiggle within the drag distance moved it";
   QTest::mouseMove(header, QPoint(90, 40));
   QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(90, 40));
   EXPECT_EQ(frame.pos(), QPoint(150, 130));
