@@ -91,7 +91,8 @@ void SkinnedFrame::paintEvent(QPaintEvent*) {
       {"right", QRect(all.width() - m.right(), 0, m.right(), all.height())},
       {"bottom", QRect(0, all.height() - m.bottom(), all.width(), m.bottom())},
   };
-  for (const auto& e : edges) Skin::drawStretched(painter, e.rect, skin_->pixmap(bitmapName(e.part)));
+  for (const auto& e : edges)
+    Skin::drawStretched(painter, e.rect, skin_->pixmap(bitmapName(e.part)));
   const QPixmap head = skin_->pixmap(headerBitmap_);
   if (!head.isNull()) {
     Skin::drawStretched(painter, QRect(0, 0, all.width(), headerRect.bottom() + 1), head);
@@ -132,13 +133,20 @@ void SkinnedFrame::mousePressEvent(QMouseEvent* event) {
 void SkinnedFrame::mouseMoveEvent(QMouseEvent* event) {
   if (dragging_ && dragEdges_) return followResize(event->globalPosition().toPoint());
   const Qt::Edges edges = edgesAt(event->position().toPoint());
-  const bool diagonal1 = edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge);
-  const bool diagonal2 = edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge);
-  if (diagonal1) setCursor(Qt::SizeFDiagCursor);
-  else if (diagonal2) setCursor(Qt::SizeBDiagCursor);
-  else if (edges & (Qt::LeftEdge | Qt::RightEdge)) setCursor(Qt::SizeHorCursor);
-  else if (edges) setCursor(Qt::SizeVerCursor);
-  else unsetCursor();
+  const bool diagonal1 =
+      edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge);
+  const bool diagonal2 =
+      edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge);
+  if (diagonal1)
+    setCursor(Qt::SizeFDiagCursor);
+  else if (diagonal2)
+    setCursor(Qt::SizeBDiagCursor);
+  else if (edges & (Qt::LeftEdge | Qt::RightEdge))
+    setCursor(Qt::SizeHorCursor);
+  else if (edges)
+    setCursor(Qt::SizeVerCursor);
+  else
+    unsetCursor();
 }
 
 void SkinnedFrame::mouseReleaseEvent(QMouseEvent* event) {
@@ -207,7 +215,8 @@ bool SkinnedFrame::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease:
       dragging_ = false;
       break;
-    default: break;
+    default:
+      break;
   }
   return QWidget::eventFilter(watched, event);
 }
