@@ -113,11 +113,10 @@ void AppCore::offerImportReport() {
   if (!log || !*log) return;
   const QString text = QString::fromUtf8(log);
   const auto answer = messages_.show(
-      window_.get(),
-      {"Import Warning",
-       "We were unable to process some of your media during the import process.\n\n"
-       "Would you like to see a detailed report?",
-       QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No});
+      window_.get(), {"Import Warning",
+                      "We were unable to process some of your media during the import process.\n\n"
+                      "Would you like to see a detailed report?",
+                      QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No});
   if (answer != QMessageBox::Yes) return;
   ImportReportDialog report(window_.get(), text);
   report.exec();

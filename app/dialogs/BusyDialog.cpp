@@ -36,10 +36,13 @@ void BusyDialog::abort() {
 int BusyDialog::run(const std::function<int()>& job) {
   int result = 0;
   std::unique_ptr<QThread> worker(QThread::create([&] { result = job(); }));
-  connect(worker.get(), &QThread::finished, this, [this] {
-    running_ = false;
-    accept();
-  }, Qt::QueuedConnection);
+  connect(
+      worker.get(), &QThread::finished, this,
+      [this] {
+        running_ = false;
+        accept();
+      },
+      Qt::QueuedConnection);
   running_ = true;
   worker->start();
   exec();

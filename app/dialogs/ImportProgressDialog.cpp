@@ -28,7 +28,9 @@ ProgressCopy ProgressCopy::of(const ProgressInfo& info) {
   return copy;
 }
 
-int ImportProgressDialog::lineOf(int step) { return std::clamp(step - 1, 0, 2); }
+int ImportProgressDialog::lineOf(int step) {
+  return std::clamp(step - 1, 0, 2);
+}
 
 ImportProgressDialog::ImportProgressDialog(QWidget* parent, std::function<void()> openHelp)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -55,8 +57,8 @@ ImportProgressDialog::ImportProgressDialog(QWidget* parent, std::function<void()
   layout->addLayout(steps);
   cancelNote_ = new QLabel("This step can be cancelled any time.", this);
   cancelNote_->setObjectName("CancelNote");
-  resumeNote_ = new QLabel(
-      "Already processed data will survive; processing will resume on restart.", this);
+  resumeNote_ =
+      new QLabel("Already processed data will survive; processing will resume on restart.", this);
   resumeNote_->setObjectName("ResumeNote");
   detail_ = new QLabel(this);
   detail_->setObjectName("ProgressDetail");
@@ -111,14 +113,14 @@ bool ImportProgressDialog::onProgress(const ProgressInfo& info) {
   const ProgressCopy copy = ProgressCopy::of(info);
   const int left = remaining_.update(copy.current, copy.total, copy.meaningful, clock_());
   if (QThread::currentThread() == thread())
-    show(copy, left);
+    display(copy, left);
   else
     QMetaObject::invokeMethod(
-        this, [this, &copy, left] { show(copy, left); }, Qt::BlockingQueuedConnection);
+        this, [this, &copy, left] { display(copy, left); }, Qt::BlockingQueuedConnection);
   return !cancelled_.load();
 }
 
-void ImportProgressDialog::show(const ProgressCopy& record, int remaining) {
+void ImportProgressDialog::display(const ProgressCopy& record, int remaining) {
   const int line = lineOf(record.step);
   for (int i = 0; i < line; ++i) lines_[i]->setText(kStepNames[i] + " done.");
   const bool firstStep = line == 0;

@@ -45,9 +45,8 @@ class ImportProgressDialog : public QDialog, public ProgressReceiver {
   Q_OBJECT
 
  public:
-  inline static const QString kStepNames[3] = {"Scanning...",
-                                               "Analyzing tracks: Extracting audio...",
-                                               "Building network..."};
+  inline static const QString kStepNames[3] = {
+      "Scanning...", "Analyzing tracks: Extracting audio...", "Building network..."};
 
   // `openHelp` is called for Help (button or Alt+H); may be empty.
   ImportProgressDialog(QWidget* parent, std::function<void()> openHelp = {});
@@ -72,7 +71,7 @@ class ImportProgressDialog : public QDialog, public ProgressReceiver {
   void reject() override;  // Cancel, Escape: cancels; the window closes when the job returns
 
  private:
-  void show(const ProgressCopy& record, int remaining);  // interface thread
+  void display(const ProgressCopy& record, int remaining);  // interface thread
 
   std::function<void()> openHelp_;
   std::function<double()> clock_;
