@@ -54,11 +54,14 @@ trap 'rm -rf "$work"' EXIT
 echo "songs $songs, pairs $runs, load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for run in $(seq "$runs"); do
   rm -rf "$work/home"; mkdir -p "$work/home"
-  c=$(ZARVELL_HOME=$work/home "$bench" console "$cache" | awk '/^seconds/ {print $2}')
+  # The engine prints its own unterminated lines: take the figures wherever they are.
+  c=$(ZARVELL_HOME=$work/home "$bench" console "$cache" 2>>"$work/stderr" |
+    grep -o 'seconds [0-9.]*' | awk '{print $2}')
   rm -rf "$work/home"; mkdir -p "$work/home"
-  out=$(ZARVELL_HOME=$work/home "$bench" window "$cache")
-  w=$(echo "$out" | awk '/^seconds/ {print $2}')
-  g=$(echo "$out" | awk '/^longest tick gap/ {print $4}')
+  out=$(ZARVELL_HOME=$work/home "$bench" window "$cache" 2>>"$work/stderr")
+  w=$(echo "$out" | grep -o 'seconds [0-9.]*' | awk '{print $2}')
+  g=$(echo "$out" | grep -o 'longest tick gap [0-9]*' | awk '{print $4}')
+  [ -n "$c" ] && [ -n "$w" ] && [ -n "$g" ] || { echo "a run failed:" >&2; tail -20 "$work/stderr" >&2; exit 1; }
   echo "$c" >>"$work/console"; echo "$w" >>"$work/window"; echo "$g" >>"$work/gaps"
   echo "$w / $c" | bc -l >>"$work/ratios"
   echo "pair $run: console $c s, window $w s, longest tick gap $g ms ($(cut -d' ' -f1-3 /proc/loadavg))"
