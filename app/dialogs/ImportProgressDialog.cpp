@@ -74,6 +74,11 @@ ImportProgressDialog::ImportProgressDialog(QWidget* parent, std::function<void()
                      static_cast<QWidget*>(detail_), static_cast<QWidget*>(bar_),
                      static_cast<QWidget*>(remainingLabel_), static_cast<QWidget*>(status_)})
     layout->addWidget(w);
+  // Texts that change with every record must not resize the window (a relayout of the
+  // whole window per record): they take the width the window has.
+  for (QLabel* label : {lines_[0], lines_[1], lines_[2], detail_, remainingLabel_, status_})
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  setMinimumWidth(480);
   auto* buttons = new QHBoxLayout;
   helpButton_ = new QPushButton("&Help", this);
   helpButton_->setObjectName("HelpButton");
