@@ -131,6 +131,35 @@ class AppCore : public QObject, public AppCoreBase {
     observer_ = std::move(observer);
   }
 
+  // ---- import
+  // Each is the whole import the user sees: playback stopped, the import window (worker at
+  // idle priority, progress, Cancel), the views re-read, and the report question when the
+  // engine could not process some media. Return the engine's result (1 success, below 1
+  // failure or cancel; -1 also for a folder scan cancelled before the engine was called),
+  // 0 at once while another long operation runs. Interface thread.
+  int importFolder();  // asks for the folder with the folder dialog; 0 on Cancel
+  // Every supported file below `folder`; then the suggested bookmarks are made anew.
+  int importFolder(const std::string& folder);
+  int importITunes();  // asks for the library file with an open-file dialog; 0 on Cancel
+  int importITunes(const std::string& path);
+  // Dropped folders are scanned, supported files taken, other paths left out.
+  int importDropped(const std::vector<std::string>& paths);
+  int importFiles(const std::vector<std::string>& paths);
+  // Called by the import window's Help button.
+  void setHelpOpener(std::function<void()> open) { helpOpener_ = std::move(open); }
+
+ private:
+  int runImport(const std::function<int()>& job, bool newSuggestions);
+  // Worker thread: the folder scan with its progress records, then importFileList.
+  int scanAndImport(const std::vector<std::string>& paths, bool oneFolder);
+  int importList(const std::vector<std::string>& files);  // worker thread
+  // Worker thread: one record of the folder scan (step 0 of 3); false when cancelled.
+  bool scanProgress(const std::string& caption, const std::string& detail);
+  void regenerateSuggestions();
+  void offerImportReport();
+  std::function<void()> helpOpener_;
+
+ public:
  signals:
   void playbackChanged();  // state or current song changed
   void volumeChanged();
