@@ -32,6 +32,10 @@
 class QWidget;
 
 namespace zarvell::app {
+class Skin;
+}
+
+namespace zarvell::app {
 
 class CommunitySettingsPage;
 class UserListTab;
@@ -115,6 +119,15 @@ class AppCore : public QObject, public AppCoreBase {
   // The delay before automatic play moves on from a song that failed to start (1500 ms).
   void setRetryDelay(int ms) { retryTimer_.setInterval(ms); }
 
+  // The program's version as shown to the user, and as the integer the update check
+  // compares (104 = version 1.04).
+  static constexpr const char* kVersionText = "1.04";
+  static constexpr int kVersion = 104;
+
+  // The skin of the program (may be null: tests and a missing skin); not owned.
+  void setSkin(const Skin* skin) { skin_ = skin; }
+  const Skin* skin() const { return skin_; }
+
   // Every message box of the player goes through this one object.
   MessageBoxes& messages() { return messages_; }
 
@@ -151,6 +164,35 @@ class AppCore : public QObject, public AppCoreBase {
   std::unique_ptr<UserListTab> makeUserListTab(QWidget* parent);
   std::unique_ptr<CommunitySettingsPage> makeCommunityPage(QWidget* parent);
 
+  // ---- import
+  // Each is the whole import the user sees: playback stopped, the import window (worker at
+  // idle priority, progress, Cancel), the views re-read, and the report question when the
+  // engine could not process some media. Return the engine's result (1 success, below 1
+  // failure or cancel; -1 also for a folder scan cancelled before the engine was called),
+  // 0 at once while another long operation runs. Interface thread.
+  int importFolder();  // asks for the folder with the folder dialog; 0 on Cancel
+  // Every supported file below `folder`; then the suggested bookmarks are made anew.
+  int importFolder(const std::string& folder);
+  int importITunes();  // asks for the library file with an open-file dialog; 0 on Cancel
+  int importITunes(const std::string& path);
+  // Dropped folders are scanned, supported files taken, other paths left out.
+  int importDropped(const std::vector<std::string>& paths);
+  int importFiles(const std::vector<std::string>& paths);
+  // Called by the import window's Help button.
+  void setHelpOpener(std::function<void()> open) { helpOpener_ = std::move(open); }
+
+ private:
+  int runImport(const std::function<int()>& job, bool newSuggestions);
+  // Worker thread: the folder scan with its progress records, then importFileList.
+  int scanAndImport(const std::vector<std::string>& paths, bool oneFolder);
+  int importList(const std::vector<std::string>& files);  // worker thread
+  // Worker thread: one record of the folder scan (step 0 of 3); false when cancelled.
+  bool scanProgress(const std::string& caption, const std::string& detail);
+  void regenerateSuggestions();
+  void offerImportReport();
+  std::function<void()> helpOpener_;
+
+ public:
  signals:
   void playbackChanged();  // state or current song changed
   void volumeChanged();
@@ -217,6 +259,7 @@ class AppCore : public QObject, public AppCoreBase {
   MessageBoxes messages_;
   std::unique_ptr<CommunityOps> engineCommunity_;  // made on first use
   CommunityOps* community_ = nullptr;
+  const Skin* skin_ = nullptr;
 };
 
 }  // namespace zarvell::app

@@ -1,17 +1,22 @@
 // BusyDialog: the busy window. It shows one line ("Please wait, loading network...") while
 // a long engine operation runs on a worker thread, keeping the interface alive, and
-// receives the operation's progress.
+// receives the operation's progress: a record with a total shows "Processing Step %d of
+// %d - %s". "&Abort" shows "Aborting operation, please wait..." and makes every later
+// progress record answer false, so the engine stops at its next report; the window stays
+// until the operation has returned.
 //
-// Interface thread, except onProgress (the worker thread). Nothing here throws except
-// std::bad_alloc.
+// Interface thread, except onProgress (the worker thread, which crosses to the interface
+// thread with a blocking queued call). Nothing here throws except std::bad_alloc.
 #pragma once
 
 #include <QDialog>
+#include <atomic>
 #include <functional>
 
 #include "app/appcore/ProgressReceiver.h"
 
 class QLabel;
+class QPushButton;
 
 namespace zarvell::app {
 
@@ -25,15 +30,20 @@ class BusyDialog : public QDialog, public ProgressReceiver {
   // it has finished. `job` must not touch widgets.
   int run(const std::function<int()>& job);
 
-  // Load and save report no steps; the window just goes on.
   bool onProgress(const ProgressInfo& info) override;
+  bool aborted() const { return aborted_.load(); }
 
  protected:
   void reject() override;  // Escape does not close the window while the job runs
 
  private:
+  void abort();
+
   QLabel* label_;
+  QLabel* step_;
+  QPushButton* abort_;
   bool running_ = false;
+  std::atomic<bool> aborted_{false};
 };
 
 }  // namespace zarvell::app

@@ -23,6 +23,8 @@
 #include "MainMenus.h"
 #include "ToolTips.h"
 #include "app/appcore/AppCore.h"
+#include "app/skin/Skin.h"
+#include "app/skin/SplashWindow.h"
 #include "app/views/EngineListModel.h"
 
 namespace zarvell::app {
@@ -194,6 +196,15 @@ QWidget* MainWindow::buildTextLines() {
   firstLine_->setFont(big);
   time_->setFont(big);
   time_->installEventFilter(this);
+  if (core_.skin() && core_.skin()->has("background_textline1.bmp")) {
+    // Light text on the skin's dark text fields.
+    for (QLabel* label : {firstLine_, secondLine_, time_}) {
+      QPalette palette = label->palette();
+      palette.setColor(QPalette::WindowText, QColor(0xe8, 0xee, 0xf2));
+      label->setPalette(palette);
+      label->setContentsMargins(6, 1, 6, 1);
+    }
+  }
 
   position_ = new QSlider(Qt::Horizontal, panel);
   position_->setObjectName(controlName("Pos Slider", kPositionSlider));
@@ -239,7 +250,16 @@ QPushButton* MainWindow::addButton(QWidget* parent, const QString& text, int id,
                                    const char* bitmap) {
   auto* button = new QPushButton(text, parent);
   button->setObjectName(controlName(text, id));
+  button->setAccessibleName(QString(text).remove('&'));
   button->setProperty("skinBitmap", bitmap);
+  // A skin bitmap with a picture on it (the transport and window buttons) replaces the
+  // caption; the caption stays the accessible name. Buttons with a mnemonic ("&File",
+  // "&Boost") keep their captions.
+  const Skin* skin = core_.skin();
+  if (skin && skin->has(bitmap) && !text.contains('&')) {
+    button->setText({});
+    button->setFixedSize(skin->frame(bitmap, Skin::Frame::Normal).deviceIndependentSize().toSize());
+  }
   button->setFocusPolicy(Qt::TabFocus);  // reachable by Tab; a click leaves the lists' focus
   connect(button, &QPushButton::clicked, this, [this, id] { core_.executeCommand(id); });
   return button;
@@ -335,6 +355,11 @@ void MainWindow::runMenuItem(int itemId) {
         core_.saveNetwork(path.toStdString());
       break;
     case menu::kExit: core_.executeCommand(kClose); break;
+    case menu::kAbout: {
+      SplashWindow about(core_.skin(), AppCore::kVersionText, 0, this);
+      about.exec();
+      break;
+    }
     case menu::kEnqueue: core_.enqueueNodes(selectedNodes(), false); break;
     default: break;
   }

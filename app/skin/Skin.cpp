@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStyleFactory>
 #include <QWidget>
 
 #include "app/skin/SkinStyle.h"
@@ -48,7 +49,11 @@ void Skin::drawStretched(QPainter& painter, const QRect& target, const QPixmap& 
 }
 
 void Skin::install(QApplication& application) {
-  application.setStyle(new SkinStyle(this));  // the application owns the style
+  // The skin goes over a fresh copy of the current style (the current one is deleted when
+  // replaced); the application owns the new style.
+  const QStyle* current = application.style();
+  QStyle* base = current ? QStyleFactory::create(current->name()) : nullptr;
+  application.setStyle(new SkinStyle(this, base));
   application.installEventFilter(this);
 }
 

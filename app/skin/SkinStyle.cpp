@@ -30,7 +30,7 @@ void drawFocusRing(QPainter* painter, const QRect& rect) {
 
 }  // namespace
 
-SkinStyle::SkinStyle(Skin* skin) : skin_(skin) {}
+SkinStyle::SkinStyle(Skin* skin, QStyle* base) : QProxyStyle(base), skin_(skin) {}
 
 QPixmap SkinStyle::bitmapOf(const QWidget* widget, const char* property) const {
   if (!skin_ || !widget) return {};
@@ -47,8 +47,8 @@ void SkinStyle::polish(QWidget* widget) {
     widget->setAttribute(Qt::WA_Hover);
 }
 
-void SkinStyle::drawControl(ControlElement element, const QStyleOption* option,
-                            QPainter* painter, const QWidget* widget) const {
+void SkinStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                            const QWidget* widget) const {
   const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
   if (element != CE_PushButton || !button || bitmapOf(widget, "skinBitmap").isNull()) {
     QProxyStyle::drawControl(element, option, painter, widget);
@@ -101,14 +101,14 @@ bool SkinStyle::drawSkinnedSlider(const QStyleOptionComplex* option, QPainter* p
   if (handle.isNull()) rest.subControls |= slider->subControls & SC_SliderHandle;
   rest.state &= ~State_HasFocus;
   if (!groove.isNull())
-    Skin::drawStretched(*painter, slider->rect,
-                        skin_->frame(widget->property("skinBitmap").toString(), Skin::Frame::Normal));
+    Skin::drawStretched(
+        *painter, slider->rect,
+        skin_->frame(widget->property("skinBitmap").toString(), Skin::Frame::Normal));
   QProxyStyle::drawComplexControl(CC_Slider, &rest, painter, widget);
   if (!handle.isNull()) {
     const bool active = slider->activeSubControls & SC_SliderHandle;
-    const Skin::Frame frame =
-        frameOf(*slider, active && (slider->state & State_Sunken),
-                active && (slider->state & State_MouseOver));
+    const Skin::Frame frame = frameOf(*slider, active && (slider->state & State_Sunken),
+                                      active && (slider->state & State_MouseOver));
     const QRect rect = proxy()->subControlRect(CC_Slider, slider, SC_SliderHandle, widget);
     Skin::drawStretched(*painter, rect,
                         skin_->frame(widget->property("skinHandle").toString(), frame));

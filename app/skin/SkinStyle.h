@@ -13,7 +13,8 @@ namespace zarvell::app {
 class SkinStyle : public QProxyStyle {
   Q_OBJECT
  public:
-  explicit SkinStyle(Skin* skin);
+  // base: the style drawn under the skin (owned; null: the platform's default style).
+  SkinStyle(Skin* skin, QStyle* base);
 
   void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                    const QWidget* widget) const override;

@@ -1,5 +1,6 @@
 #include "app/skin/SkinnedFrame.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -90,7 +91,8 @@ void SkinnedFrame::paintEvent(QPaintEvent*) {
       {"right", QRect(all.width() - m.right(), 0, m.right(), all.height())},
       {"bottom", QRect(0, all.height() - m.bottom(), all.width(), m.bottom())},
   };
-  for (const auto& e : edges) Skin::drawStretched(painter, e.rect, skin_->pixmap(bitmapName(e.part)));
+  for (const auto& e : edges)
+    Skin::drawStretched(painter, e.rect, skin_->pixmap(bitmapName(e.part)));
   const QPixmap head = skin_->pixmap(headerBitmap_);
   if (!head.isNull()) {
     Skin::drawStretched(painter, QRect(0, 0, all.width(), headerRect.bottom() + 1), head);
@@ -131,13 +133,20 @@ void SkinnedFrame::mousePressEvent(QMouseEvent* event) {
 void SkinnedFrame::mouseMoveEvent(QMouseEvent* event) {
   if (dragging_ && dragEdges_) return followResize(event->globalPosition().toPoint());
   const Qt::Edges edges = edgesAt(event->position().toPoint());
-  const bool diagonal1 = edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge);
-  const bool diagonal2 = edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge);
-  if (diagonal1) setCursor(Qt::SizeFDiagCursor);
-  else if (diagonal2) setCursor(Qt::SizeBDiagCursor);
-  else if (edges & (Qt::LeftEdge | Qt::RightEdge)) setCursor(Qt::SizeHorCursor);
-  else if (edges) setCursor(Qt::SizeVerCursor);
-  else unsetCursor();
+  const bool diagonal1 =
+      edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge);
+  const bool diagonal2 =
+      edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge);
+  if (diagonal1)
+    setCursor(Qt::SizeFDiagCursor);
+  else if (diagonal2)
+    setCursor(Qt::SizeBDiagCursor);
+  else if (edges & (Qt::LeftEdge | Qt::RightEdge))
+    setCursor(Qt::SizeHorCursor);
+  else if (edges)
+    setCursor(Qt::SizeVerCursor);
+  else
+    unsetCursor();
 }
 
 void SkinnedFrame::mouseReleaseEvent(QMouseEvent* event) {
@@ -174,8 +183,10 @@ bool SkinnedFrame::eventFilter(QObject* watched, QEvent* event) {
       const QPoint inFrame = header_->mapTo(this, mouse->position().toPoint());
       const Qt::Edges edges = edgesAt(inFrame);
       if (edges && windowHandle() && windowHandle()->startSystemResize(edges)) return true;
-      if (!edges && windowHandle() && windowHandle()->startSystemMove()) return true;
+      // A move is handed to the window system only once the mouse really moves, so that a
+      // double click on the header still arrives here.
       dragging_ = true;
+      moveStarted_ = false;
       dragEdges_ = edges;
       dragStartGlobal_ = mouse->globalPosition().toPoint();
       dragStartGeometry_ = geometry();
@@ -184,15 +195,28 @@ bool SkinnedFrame::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseMove:
       if (dragging_) {
         const QPoint global = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
-        if (dragEdges_) followResize(global);
-        else move(dragStartGeometry_.topLeft() + (global - dragStartGlobal_));
+        if (dragEdges_) {
+          followResize(global);
+          return true;
+        }
+        if (!moveStarted_) {
+          if ((global - dragStartGlobal_).manhattanLength() < QApplication::startDragDistance())
+            return true;
+          moveStarted_ = true;
+          if (windowHandle() && windowHandle()->startSystemMove()) {
+            dragging_ = false;
+            return true;
+          }
+        }
+        move(dragStartGeometry_.topLeft() + (global - dragStartGlobal_));
         return true;
       }
       break;
     case QEvent::MouseButtonRelease:
       dragging_ = false;
       break;
-    default: break;
+    default:
+      break;
   }
   return QWidget::eventFilter(watched, event);
 }

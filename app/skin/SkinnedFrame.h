@@ -6,8 +6,9 @@
 // Small uses "border_smallwindow_*.bmp" with "border_smallwindow_top.bmp" as header (the
 // import window picks "border_smallwindow_caption.bmp" with setHeaderBitmap()). Without the
 // bitmaps the header and edges are painted in the style's palette and work the same.
-// Moving and resizing ask the window system first (QWindow::startSystemMove/Resize) and
-// follow the mouse themselves where it declines (no window manager, e.g. offscreen).
+// Moving and resizing ask the window system first (QWindow::startSystemMove/Resize; a move
+// once the mouse has moved past the drag distance) and follow the mouse themselves where it
+// declines (no window manager, e.g. offscreen). moved/resized report every change.
 #pragma once
 
 #include <QPointer>
@@ -65,6 +66,7 @@ class SkinnedFrame : public QWidget {
   QString headerBitmap_;
   // A drag the frame follows itself: a move (no edges) or a resize (edges set).
   bool dragging_ = false;
+  bool moveStarted_ = false;  // the header drag went past the drag distance
   Qt::Edges dragEdges_;
   QPoint dragStartGlobal_;
   QRect dragStartGeometry_;

@@ -51,6 +51,8 @@ void SplashWindow::paintEvent(QPaintEvent*) {
                    Qt::AlignHCenter | Qt::AlignTop, version_);
 }
 
-void SplashWindow::mousePressEvent(QMouseEvent*) { accept(); }
+void SplashWindow::mousePressEvent(QMouseEvent*) {
+  accept();
+}
 
 }  // namespace zarvell::app

@@ -31,8 +31,28 @@ const QColor kInk(0xdf, 0xe6, 0xee);
 constexpr int kFrames = 4;  // normal, hover, pressed, disabled
 
 enum class Glyph {
-  None, Prev, Play, Stop, Next, Pause, Close, Maximize, Restore, Minimize, Mute, Unmute,
-  Logo, Go, Boost, Star, Refresh, Help, Up, Down, Grip, GripV
+  None,
+  Prev,
+  Play,
+  Stop,
+  Next,
+  Pause,
+  Close,
+  Maximize,
+  Restore,
+  Minimize,
+  Mute,
+  Unmute,
+  Logo,
+  Go,
+  Boost,
+  Star,
+  Refresh,
+  Help,
+  Up,
+  Down,
+  Grip,
+  GripV
 };
 
 QImage blank(int w, int h, QColor fill = kSlate) {
@@ -61,9 +81,14 @@ void drawGlyph(QPainter& p, Glyph glyph, const QRectF& s, QColor ink) {
   p.setPen(pen);
   p.setBrush(ink);
   switch (glyph) {
-    case Glyph::None: break;
-    case Glyph::Play: poly({{0.3, 0.2}, {0.8, 0.5}, {0.3, 0.8}}); break;
-    case Glyph::Stop: p.drawRect(QRectF(at(0.3, 0.3), at(0.7, 0.7))); break;
+    case Glyph::None:
+      break;
+    case Glyph::Play:
+      poly({{0.3, 0.2}, {0.8, 0.5}, {0.3, 0.8}});
+      break;
+    case Glyph::Stop:
+      p.drawRect(QRectF(at(0.3, 0.3), at(0.7, 0.7)));
+      break;
     case Glyph::Pause:
       p.drawRect(QRectF(at(0.3, 0.25), at(0.42, 0.75)));
       p.drawRect(QRectF(at(0.58, 0.25), at(0.7, 0.75)));
@@ -89,7 +114,9 @@ void drawGlyph(QPainter& p, Glyph glyph, const QRectF& s, QColor ink) {
       p.drawRect(QRectF(at(0.38, 0.25), at(0.75, 0.62)));
       p.drawRect(QRectF(at(0.25, 0.4), at(0.6, 0.75)));
       break;
-    case Glyph::Minimize: p.drawLine(at(0.3, 0.7), at(0.7, 0.7)); break;
+    case Glyph::Minimize:
+      p.drawLine(at(0.3, 0.7), at(0.7, 0.7));
+      break;
     case Glyph::Mute:
     case Glyph::Unmute:
       poly({{0.18, 0.4}, {0.32, 0.4}, {0.5, 0.22}, {0.5, 0.78}, {0.32, 0.6}, {0.18, 0.6}});
@@ -106,7 +133,9 @@ void drawGlyph(QPainter& p, Glyph glyph, const QRectF& s, QColor ink) {
       p.setBrush(Qt::NoBrush);
       for (double r : {0.12, 0.24, 0.36}) p.drawEllipse(at(0.5, 0.5), r * u, r * u);
       break;
-    case Glyph::Go: poly({{0.3, 0.25}, {0.75, 0.5}, {0.3, 0.75}, {0.42, 0.5}}); break;
+    case Glyph::Go:
+      poly({{0.3, 0.25}, {0.75, 0.5}, {0.3, 0.75}, {0.42, 0.5}});
+      break;
     case Glyph::Boost:
       p.setBrush(Qt::NoBrush);
       p.drawPolyline(QPolygonF({at(0.3, 0.5), at(0.5, 0.3), at(0.7, 0.5)}));
@@ -127,8 +156,12 @@ void drawGlyph(QPainter& p, Glyph glyph, const QRectF& s, QColor ink) {
       p.drawEllipse(at(0.5, 0.3), u * 0.06, u * 0.06);
       p.drawLine(at(0.5, 0.45), at(0.5, 0.75));
       break;
-    case Glyph::Up: poly({{0.25, 0.65}, {0.5, 0.35}, {0.75, 0.65}}); break;
-    case Glyph::Down: poly({{0.25, 0.35}, {0.5, 0.65}, {0.75, 0.35}}); break;
+    case Glyph::Up:
+      poly({{0.25, 0.65}, {0.5, 0.35}, {0.75, 0.65}});
+      break;
+    case Glyph::Down:
+      poly({{0.25, 0.35}, {0.5, 0.65}, {0.75, 0.35}});
+      break;
     case Glyph::Grip:
       p.setPen(Qt::NoPen);
       for (double x : {0.3, 0.5, 0.7}) p.drawEllipse(at(x, 0.5), u * 0.05, u * 0.05);
@@ -178,8 +211,7 @@ QImage knob(int w, int h, Glyph grip) {
     const double radius = std::min(w, h) * 0.45;
     p.drawRoundedRect(face, radius, radius);
     const double side = std::min(w, h) - 2.0;
-    drawGlyph(p, grip, QRectF(f * w + (w - side) / 2.0, (h - side) / 2.0, side, side),
-              kSlate);
+    drawGlyph(p, grip, QRectF(f * w + (w - side) / 2.0, (h - side) / 2.0, side, side), kSlate);
   }
   return image;
 }
@@ -200,7 +232,8 @@ QImage track(int w, int h, bool vertical) {
   QImage image = blank(w, h, kSlate);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
-  const QRectF inner = vertical ? QRectF(w * 0.3, 1, w * 0.4, h - 2) : QRectF(1, h * 0.3, w - 2, h * 0.4);
+  const QRectF inner =
+      vertical ? QRectF(w * 0.3, 1, w * 0.4, h - 2) : QRectF(1, h * 0.3, w - 2, h * 0.4);
   p.setPen(QPen(kEdge, 1));
   p.setBrush(kSlate.darker(130));
   const double radius = (vertical ? inner.width() : inner.height()) / 2.0;
@@ -268,13 +301,13 @@ QImage progressIcon() {
 void drawName(QPainter& p, QPointF origin, double cell) {
   using Stroke = std::vector<QPointF>;
   const std::vector<std::vector<Stroke>> letters = {
-      {{{0, 0}, {4, 0}, {0, 6}, {4, 6}}},                                        // Z
-      {{{0, 6}, {2, 0}, {4, 6}}, {{1, 4}, {3, 4}}},                              // A
+      {{{0, 0}, {4, 0}, {0, 6}, {4, 6}}},                                            // Z
+      {{{0, 6}, {2, 0}, {4, 6}}, {{1, 4}, {3, 4}}},                                  // A
       {{{0, 6}, {0, 0}, {3, 0}, {4, 1}, {4, 2}, {3, 3}, {0, 3}}, {{2, 3}, {4, 6}}},  // R
-      {{{0, 0}, {2, 6}, {4, 0}}},                                                // V
-      {{{4, 0}, {0, 0}, {0, 6}, {4, 6}}, {{0, 3}, {3, 3}}},                      // E
-      {{{0, 0}, {0, 6}, {4, 6}}},                                                // L
-      {{{0, 0}, {0, 6}, {4, 6}}},                                                // L
+      {{{0, 0}, {2, 6}, {4, 0}}},                                                    // V
+      {{{4, 0}, {0, 0}, {0, 6}, {4, 6}}, {{0, 3}, {3, 3}}},                          // E
+      {{{0, 0}, {0, 6}, {4, 6}}},                                                    // L
+      {{{0, 0}, {0, 6}, {4, 6}}},                                                    // L
   };
   p.setPen(QPen(kInk, cell * 0.7, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   p.setBrush(Qt::NoBrush);
@@ -335,7 +368,8 @@ std::vector<Bitmap> bitmaps() {
       {"bg_tabs.bmp", [=] { return band(64, 24, kPanel, lo, kEdge); }},
       {"button_divider.bmp", [] { return button(4, 24, Glyph::None); }},
       {"heading_level1_noslider.bmp", [=] { return band(64, 22, kEdge, kPanel, kAccent); }},
-      {"heading_level1_slider.bmp", [=] { return band(64, 22, kEdge, kPanel, kAccent, Glyph::Grip); }},
+      {"heading_level1_slider.bmp",
+       [=] { return band(64, 22, kEdge, kPanel, kAccent, Glyph::Grip); }},
       {"heading_level1_large.bmp", [=] { return band(64, 30, kEdge, kPanel, kAccent); }},
       {"heading_level2_noslider.bmp", [=] { return band(64, 18, kPanel, lo, kEdge); }},
       {"heading_level2_slider.bmp", [=] { return band(64, 18, kPanel, lo, kEdge, Glyph::Grip); }},
@@ -355,8 +389,8 @@ std::vector<Bitmap> bitmaps() {
       {"button_pause.bmp", btn(28, 24, Glyph::Pause)},
       {"button_stop.bmp", btn(28, 24, Glyph::Stop)},
       {"button_next.bmp", btn(28, 24, Glyph::Next)},
-      {"button_mute.bmp", btn(24, 24, Glyph::Unmute)},   // shown while sound is on
-      {"button_unmute.bmp", btn(24, 24, Glyph::Mute)},   // shown while muted
+      {"button_mute.bmp", btn(24, 24, Glyph::Unmute)},  // shown while sound is on
+      {"button_unmute.bmp", btn(24, 24, Glyph::Mute)},  // shown while muted
       {"button_close.bmp", btn(20, 20, Glyph::Close)},
       {"button_maximize.bmp", btn(20, 20, Glyph::Maximize)},
       {"button_restore.bmp", btn(20, 20, Glyph::Restore)},

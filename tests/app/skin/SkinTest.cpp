@@ -31,27 +31,67 @@ namespace zarvell::app {
 namespace {
 
 // Every bitmap the player's windows ask for.
-const char* const kSkinBitmaps[] = {
-    "border_top.bmp", "border_bottom.bmp", "border_left.bmp", "border_right.bmp", "header.bmp",
-    "background_statusbar.bmp", "bg_tabs.bmp", "button_divider.bmp",
-    "heading_level1_noslider.bmp", "button_prev.bmp", "button_play.bmp", "button_stop.bmp",
-    "button_next.bmp", "button_logo.bmp", "button_pause.bmp", "button_close.bmp",
-    "button_maximize.bmp", "button_restore.bmp", "button_minimize.bmp", "button_mute.bmp",
-    "button_unmute.bmp", "button_icon.bmp", "background_menu.bmp", "background_seekbar.bmp",
-    "button_seekbar.bmp", "background_volumebar.bmp", "button_volumebar.bmp",
-    "background_textline1.bmp", "background_textline2.bmp", "background_time.bmp",
-    "icon_song.bmp", "heading_level2_noslider.bmp", "heading_level2_slider.bmp",
-    "heading_level1_large.bmp", "background_keyword.bmp", "button_go.bmp", "button_boost.bmp",
-    "button_palette.bmp", "button_vslider.bmp", "border_smallwindow_top.bmp",
-    "border_smallwindow_bottom.bmp", "border_smallwindow_left.bmp",
-    "border_smallwindow_right.bmp", "background_smallwindow.bmp",
-    "button_smallwindow_boost.bmp", "button_smallwindow_close.bmp",
-    "button_heading_refresh.bmp", "heading_level1_slider.bmp", "background_scrollbar.bmp",
-    "button_scrollbar.bmp", "button_scrollbarup.bmp", "button_scrollbardown.bmp",
-    "border_smallwindow_caption.bmp", "button_smallwindow_cancel.bmp",
-    "button_smallwindow_help.bmp", "button_smallwindow_x.bmp",
-    "button_smallwindow_minimize.bmp", "icon_progress.bmp", "background_progressbar.bmp",
-    "background_startup.bmp", "icon_sidebar.bmp"};
+const char* const kSkinBitmaps[] = {"border_top.bmp",
+                                    "border_bottom.bmp",
+                                    "border_left.bmp",
+                                    "border_right.bmp",
+                                    "header.bmp",
+                                    "background_statusbar.bmp",
+                                    "bg_tabs.bmp",
+                                    "button_divider.bmp",
+                                    "heading_level1_noslider.bmp",
+                                    "button_prev.bmp",
+                                    "button_play.bmp",
+                                    "button_stop.bmp",
+                                    "button_next.bmp",
+                                    "button_logo.bmp",
+                                    "button_pause.bmp",
+                                    "button_close.bmp",
+                                    "button_maximize.bmp",
+                                    "button_restore.bmp",
+                                    "button_minimize.bmp",
+                                    "button_mute.bmp",
+                                    "button_unmute.bmp",
+                                    "button_icon.bmp",
+                                    "background_menu.bmp",
+                                    "background_seekbar.bmp",
+                                    "button_seekbar.bmp",
+                                    "background_volumebar.bmp",
+                                    "button_volumebar.bmp",
+                                    "background_textline1.bmp",
+                                    "background_textline2.bmp",
+                                    "background_time.bmp",
+                                    "icon_song.bmp",
+                                    "heading_level2_noslider.bmp",
+                                    "heading_level2_slider.bmp",
+                                    "heading_level1_large.bmp",
+                                    "background_keyword.bmp",
+                                    "button_go.bmp",
+                                    "button_boost.bmp",
+                                    "button_palette.bmp",
+                                    "button_vslider.bmp",
+                                    "border_smallwindow_top.bmp",
+                                    "border_smallwindow_bottom.bmp",
+                                    "border_smallwindow_left.bmp",
+                                    "border_smallwindow_right.bmp",
+                                    "background_smallwindow.bmp",
+                                    "button_smallwindow_boost.bmp",
+                                    "button_smallwindow_close.bmp",
+                                    "button_heading_refresh.bmp",
+                                    "heading_level1_slider.bmp",
+                                    "background_scrollbar.bmp",
+                                    "button_scrollbar.bmp",
+                                    "button_scrollbarup.bmp",
+                                    "button_scrollbardown.bmp",
+                                    "border_smallwindow_caption.bmp",
+                                    "button_smallwindow_cancel.bmp",
+                                    "button_smallwindow_help.bmp",
+                                    "button_smallwindow_x.bmp",
+                                    "button_smallwindow_minimize.bmp",
+                                    "icon_progress.bmp",
+                                    "background_progressbar.bmp",
+                                    "background_startup.bmp",
+                                    "icon_sidebar.bmp"};
 
 int colourCount(const QImage& image) {
   std::set<QRgb> colours;
@@ -264,6 +304,8 @@ TEST(SkinnedFrameTest, HeaderDragMovesEdgeDragResizesAndDoubleClickIsReported) {
 
   QWidget* header = frame.header();
   QTest::mousePress(header, Qt::LeftButton, {}, QPoint(40, 10));
+  QTest::mouseMove(header, QPoint(41, 10));
+  EXPECT_EQ(frame.pos(), QPoint(100, 100)) << "a jiggle within the drag distance moved it";
   QTest::mouseMove(header, QPoint(90, 40));
   QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(90, 40));
   EXPECT_EQ(frame.pos(), QPoint(150, 130));
@@ -277,10 +319,10 @@ TEST(SkinnedFrameTest, HeaderDragMovesEdgeDragResizesAndDoubleClickIsReported) {
   };
   const QRect start(150, 130, 300, 200);
   const Case cases[] = {
-      {{299, 100}, {40, 0}, QRect(150, 130, 340, 200)},             // right edge
-      {{150, 199}, {0, -50}, QRect(150, 130, 300, 150)},            // bottom edge
-      {{0, 100}, {30, 0}, QRect(180, 130, 270, 200)},               // left edge
-      {{299, 199}, {20, 30}, QRect(150, 130, 320, 230)},            // bottom-right corner
+      {{299, 100}, {40, 0}, QRect(150, 130, 340, 200)},   // right edge
+      {{150, 199}, {0, -50}, QRect(150, 130, 300, 150)},  // bottom edge
+      {{0, 100}, {30, 0}, QRect(180, 130, 270, 200)},     // left edge
+      {{299, 199}, {20, 30}, QRect(150, 130, 320, 230)},  // bottom-right corner
       // no narrower than its least size
       {{299, 100}, {-1000, 0}, QRect(150, 130, std::max(frame.minimumSizeHint().width(), 64), 200)},
   };
