@@ -160,8 +160,12 @@ class AppCore : public QObject, public AppCoreBase {
   // The list views' link reports: which 0 "should be linked", 1 "should not be linked",
   // 2 "should be removed". Returns the number of pairs reported.
   int reportLinks(int which, const std::vector<Node*>& nodes);
-  // The "Similar Users" tab and the "Community" settings page; null without web mode.
-  std::unique_ptr<UserListTab> makeUserListTab(QWidget* parent);
+  // The "Similar Users" tab and the "Community" settings page; null without web mode. The
+  // tab shows its result nodes in the view makeResultView makes (a node list of the main
+  // window, filled by showResults), else in a plain list of names.
+  std::unique_ptr<UserListTab> makeUserListTab(
+      QWidget* parent, std::function<QWidget*(QWidget*)> makeResultView = {},
+      std::function<void(QWidget*, const std::vector<Node*>&)> showResults = {});
   std::unique_ptr<CommunitySettingsPage> makeCommunityPage(QWidget* parent);
 
   // ---- import

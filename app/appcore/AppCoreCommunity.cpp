@@ -77,7 +77,9 @@ int AppCore::reportLinks(int which, const std::vector<Node*>& nodes) {
   return reporter.report(kind, nodes, config().userName, linkReportAddress());
 }
 
-std::unique_ptr<UserListTab> AppCore::makeUserListTab(QWidget* parent) {
+std::unique_ptr<UserListTab> AppCore::makeUserListTab(
+    QWidget* parent, std::function<QWidget*(QWidget*)> makeResultView,
+    std::function<void(QWidget*, const std::vector<Node*>&)> showResults) {
   if (!webMode()) return nullptr;
   UserListTab::Sources sources;
   sources.userName = [this] { return config().userName; };
@@ -90,6 +92,8 @@ std::unique_ptr<UserListTab> AppCore::makeUserListTab(QWidget* parent) {
     std::string contact;
     return runLoginWizard(true, &contact) ? QString::fromStdString(contact) : QString();
   };
+  sources.makeResultView = std::move(makeResultView);
+  sources.showResults = std::move(showResults);
   return std::make_unique<UserListTab>(parent, community(), messages(), std::move(sources));
 }
 

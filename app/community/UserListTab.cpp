@@ -36,13 +36,17 @@ UserListTab::UserListTab(QWidget* parent, CommunityOps& ops, MessageBoxes& messa
   status_ = new QLabel(this);
   status_->setObjectName("crossActivationStatus");
   status_->setWordWrap(true);
-  results_ = new QListWidget(this);
-  results_->setObjectName("crossActivationResults");
+  if (sources_.makeResultView && sources_.showResults) {
+    resultView_ = sources_.makeResultView(this);
+  } else {
+    resultView_ = results_ = new QListWidget(this);
+  }
+  resultView_->setObjectName("crossActivationResults");
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(heading_);
   layout->addWidget(tree_, 2);
   layout->addWidget(status_);
-  layout->addWidget(results_, 1);
+  layout->addWidget(resultView_, 1);
 
   searchTimer_.setInterval(kSearchTickMs);
   connect(&searchTimer_, &QTimer::timeout, this, &UserListTab::onSearchTick);
@@ -148,7 +152,7 @@ void UserListTab::crossActivate(const std::string& name) {
   if (record->worker.joinable()) record->worker.join();
   status_->setText(QString::asprintf("Please wait, cross-activating user %s...\n", name.c_str()));
   resultNodes_.clear();
-  results_->clear();
+  showResults({});
   std::vector<Node*> sample = sources_.sampleNodes ? sources_.sampleNodes() : std::vector<Node*>();
   if (sample.size() > 5) sample.resize(5);
   ++record->running;
@@ -172,11 +176,20 @@ void UserListTab::crossActivationFinished(const std::string& name,
         "Unable to find any nodes for user %s...\nPlease try again later.", name.c_str()));
   } else {
     resultNodes_ = nodes;
-    for (Node* node : nodes) results_->addItem(sources_.nodeName ? sources_.nodeName(node) : "");
+    showResults(nodes);
     status_->clear();
   }
   if (--record.running == 0) users_.erase(found);
   tree_->viewport()->update();
+}
+
+void UserListTab::showResults(const std::vector<Node*>& nodes) {
+  if (!results_) {
+    sources_.showResults(resultView_, nodes);
+    return;
+  }
+  results_->clear();
+  for (Node* node : nodes) results_->addItem(sources_.nodeName ? sources_.nodeName(node) : "");
 }
 
 void UserListTab::addContact() {

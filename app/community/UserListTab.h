@@ -42,6 +42,10 @@ class UserListTab : public QWidget {
     std::function<std::vector<Node*>()> sampleNodes;  // at most 5, sent for cross-activation
     std::function<QString(Node*)> nodeName;           // text of a result node
     std::function<QString()> askContact;              // the contact wizard; empty: cancelled
+    // The view of the result nodes (a node list of the main window); without it, a plain
+    // list of the nodes' names. showResults gets the nodes (empty: clear).
+    std::function<QWidget*(QWidget* parent)> makeResultView;
+    std::function<void(QWidget* view, const std::vector<Node*>& nodes)> showResults;
   };
   static constexpr int kSearchTickMs = 500;
   static constexpr int kAutoSearchSeconds = 60;  // countdown after a search found nobody
@@ -55,7 +59,8 @@ class UserListTab : public QWidget {
   QTreeWidgetItem* peopleLikeMe() const { return peopleLikeMe_; }
   QString statusText() const;
   QString headingText() const;
-  QListWidget* resultList() const { return results_; }
+  QListWidget* resultList() const { return results_; }  // null with a view of the caller's
+  QWidget* resultView() const { return resultView_; }
   const std::vector<Node*>& results() const { return resultNodes_; }
 
   // What activating (double click, Enter) an entry does.
@@ -84,6 +89,7 @@ class UserListTab : public QWidget {
   void onCountdownTick();
   void showMenu(const QPoint& at);
   void rebuildPeople(const std::vector<std::string>& names);
+  void showResults(const std::vector<Node*>& nodes);
 
   CommunityOps& ops_;
   MessageBoxes& messages_;
@@ -95,7 +101,8 @@ class UserListTab : public QWidget {
   QTreeWidgetItem* peopleLikeMe_;
   QTreeWidgetItem* searchEntry_ = nullptr;
   QLabel* status_;
-  QListWidget* results_;
+  QListWidget* results_ = nullptr;
+  QWidget* resultView_ = nullptr;
   std::vector<Node*> resultNodes_;
   QTimer searchTimer_;
   int searchTicks_ = 0;

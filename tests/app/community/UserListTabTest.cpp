@@ -149,6 +149,26 @@ TEST_F(UserListTabTest, CrossActivationShowsTheNodesOrSaysNoneCameBack) {
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "remoteCrossActivation anna 5"), 3);
 }
 
+TEST_F(UserListTabTest, ResultsGoToTheViewTheCallerGives) {
+  std::vector<std::vector<Node*>> shownLists;
+  QWidget* made = nullptr;
+  UserListTab::Sources sources;
+  sources.sampleNodes = [] { return std::vector<Node*>{token(1)}; };
+  sources.makeResultView = [&made](QWidget* parent) { return made = new QWidget(parent); };
+  sources.showResults = [&](QWidget* view, const std::vector<Node*>& nodes) {
+    EXPECT_EQ(view, made);
+    shownLists.push_back(nodes);
+  };
+  UserListTab tab(nullptr, server_, messages_, std::move(sources));
+  EXPECT_EQ(tab.resultView(), made);
+  EXPECT_EQ(tab.resultList(), nullptr);
+  server_.crossResults = {token(4), token(5)};
+  tab.refreshContact("anna");
+  ASSERT_TRUE(apptest::waitFor([&] { return !tab.crossActivating("anna"); }));
+  EXPECT_EQ(shownLists, (std::vector<std::vector<Node*>>{{}, {token(4), token(5)}}));
+  EXPECT_EQ(server_.callsNow().back(), "remoteCrossActivation anna 1");
+}
+
 TEST_F(UserListTabTest, ContactsAreAddedOnceAndNotRefreshedWhileCrossActivating) {
   contactAnswer_ = "dora";
   tab_->addContact();
