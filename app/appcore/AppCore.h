@@ -24,11 +24,12 @@
 
 #include "AppCoreBase.h"
 #include "CommandIds.h"
+#include "Outward.h"
 #include "PlayQueueModel.h"
 #include "PlayerView.h"
 #include "app/audioplayer/AudioPlayer.h"
 #include "app/dialogs/MessageBoxes.h"
-#include "Outward.h"
+#include "app/settings/SettingsPage.h"
 
 class QUrl;
 class QWidget;
@@ -144,7 +145,13 @@ class AppCore : public QObject, public AppCoreBase {
   // Fetches the version file; 0 fetched, 1 no internet, 2 not reached, 3 empty. Interactive
   // reports every outcome; quiet speaks only of a newer version.
   int checkForUpdates(QWidget* parent, bool interactive);
+  // The preferences sheet, modal over the main window.
   void showPreferences();
+  // Pages added to the sheet after "Audio Player", in order (the community page).
+  void addSettingsPage(SettingsPageFactory factory) {
+    settingsPages_.push_back(std::move(factory));
+  }
+  const std::vector<SettingsPageFactory>& settingsPages() const { return settingsPages_; }
   // The quiet check of the start-up: fetched on a worker thread, reported on this one.
   void startQuietUpdateCheck();
 
@@ -158,6 +165,7 @@ class AppCore : public QObject, public AppCoreBase {
   PathChooser chooseSaveFile_;
   PathChooser chooseFolder_;
   UrlOpener urlOpener_;
+  std::vector<SettingsPageFactory> settingsPages_;
   std::thread updateThread_;
 
  public:

@@ -12,6 +12,7 @@
 #include "AppLogging.h"
 #include "NodeText.h"
 #include "app/net/Http.h"
+#include "app/settings/SettingsDialog.h"
 #include "zarvell/deployment.h"
 #include "zarvell/paths.h"
 
@@ -187,7 +188,8 @@ void AppCore::startQuietUpdateCheck() {
 }
 
 void AppCore::showPreferences() {
-  // The settings sheet comes with app/settings; until then there is nothing to show.
+  SettingsDialog sheet(*this, window_.get(), programFolder() + "/audioplugins", settingsPages_);
+  sheet.exec();
 }
 
 }  // namespace zarvell::app
