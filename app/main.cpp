@@ -14,6 +14,8 @@
 #include "app/desktop/SingleInstance.h"
 #include "app/desktop/TerminationSignals.h"
 #include "app/mainwindow/MainWindow.h"
+#include "app/skin/Skin.h"
+#include "app/skin/SplashWindow.h"
 #include "zarvell/paths.h"
 
 int main(int argc, char** argv) {
@@ -28,13 +30,25 @@ int main(int argc, char** argv) {
   zarvell::app::SingleInstance instance(QString::fromStdString(zarvell::dataFolder()));
   if (!instance.acquire()) return 0;
 
+  // The one skin of the program, from the program folder; missing bitmaps leave the
+  // widgets to the Qt style.
+  zarvell::app::Skin skin(QString::fromStdString(zarvell::programFolder() + "/skins/default/"));
+  skin.install(application);
+
   using zarvell::app::AppCore;
   AppCore core(zarvell::joinCommandLine(argc, argv), [](AppCore& owner) {
     auto window = std::make_unique<zarvell::app::MainWindow>(owner);
     zarvell::app::PlayerView* view = window.get();
     return AppCore::Window{std::move(window), view};
   });
+  core.setSkin(&skin);
   core.initialise();
+  // The start-up picture over the shown window, closing itself after two seconds.
+  auto* splash = new zarvell::app::SplashWindow(&skin, AppCore::kVersionText,
+                                                zarvell::app::SplashWindow::kStartupMs,
+                                                core.mainWindow());
+  splash->setAttribute(Qt::WA_DeleteOnClose);
+  splash->open();
   QObject::connect(&instance, &zarvell::app::SingleInstance::raiseRequested, &core, [&core] {
     zarvell::appLog(zarvell::AppLogLevel::Info, "raising the window for a second start");
     if (core.view()) core.view()->raiseWindow();

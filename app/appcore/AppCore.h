@@ -35,6 +35,10 @@ class QUrl;
 class QWidget;
 
 namespace zarvell::app {
+class Skin;
+}
+
+namespace zarvell::app {
 
 // One report the play loop made to the engine, for observers (tests, diagnostics).
 struct PlayReport {
@@ -114,6 +118,15 @@ class AppCore : public QObject, public AppCoreBase {
 
   // The delay before automatic play moves on from a song that failed to start (1500 ms).
   void setRetryDelay(int ms) { retryTimer_.setInterval(ms); }
+
+  // The program's version as shown to the user, and as the integer the update check
+  // compares (104 = version 1.04).
+  static constexpr const char* kVersionText = "1.04";
+  static constexpr int kVersion = 104;
+
+  // The skin of the program (may be null: tests and a missing skin); not owned.
+  void setSkin(const Skin* skin) { skin_ = skin; }
+  const Skin* skin() const { return skin_; }
 
   // Every message box of the player goes through this one object.
   MessageBoxes& messages() { return messages_; }
@@ -231,6 +244,7 @@ class AppCore : public QObject, public AppCoreBase {
   QTimer timeTimer_;
   std::function<void(const PlayReport&)> observer_;
   MessageBoxes messages_;
+  const Skin* skin_ = nullptr;
 };
 
 }  // namespace zarvell::app

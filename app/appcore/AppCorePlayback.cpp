@@ -139,13 +139,13 @@ void AppCore::executeCommand(int id) {
   switch (id) {
     case kClose: requestClose(); break;
     case kMaximize:
-      if (window_) window_->isMaximized() ? window_->showNormal() : window_->showMaximized();
+      if (view_) view_->setMaximised(true);
       break;
     case kMinimize:
       if (window_) window_->showMinimized();
       break;
     case kRestore:
-      if (window_) window_->showNormal();
+      if (view_) view_->setMaximised(false);
       break;
     case kPrev: runPrev(); break;
     case kPlay: runPlay(); break;

@@ -39,4 +39,40 @@ inline constexpr int kSourceSuggestions = 0;
 inline constexpr int kSourceHistory = 2;
 inline constexpr int kSourceQueue = 3;
 
+inline constexpr int kSystemMenu = 1042;
+inline constexpr int kDivider = 1045;
+inline constexpr int kTabManager = 1057;
+
 }  // namespace zarvell::app::command
+
+// The items of the main window's four menus (opened under "&File", "&Edit", "&View" and
+// "&Help"). Each QAction's objectName is "menu_" followed by its identifier.
+namespace zarvell::app::menu {
+
+inline constexpr int kOpenNetwork = 32771;
+inline constexpr int kSaveNetwork = 32772;
+inline constexpr int kImportFolder = 32773;
+inline constexpr int kImportITunes = 32774;
+inline constexpr int kExportM3u = 32775;
+inline constexpr int kCopyMedia = 32776;
+inline constexpr int kExit = 32777;
+inline constexpr int kCopy = 32780;
+inline constexpr int kPaste = 32781;
+inline constexpr int kCut = 32782;
+inline constexpr int kUntaboo = 32783;
+inline constexpr int kTaboo = 32784;
+inline constexpr int kBlock = 32785;
+inline constexpr int kUnblock = 32786;
+inline constexpr int kEnqueue = 32787;
+inline constexpr int kAddKeytracks = 32788;
+inline constexpr int kPreferences = 32789;
+inline constexpr int kViewSongs = 32790;
+inline constexpr int kViewAlbums = 32791;
+inline constexpr int kViewArtists = 32792;
+inline constexpr int kHelpContents = 32795;
+inline constexpr int kKeyboardShortcuts = 32796;
+inline constexpr int kHomepage = 32797;
+inline constexpr int kAbout = 32798;
+inline constexpr int kSurvey = 32799;
+
+}  // namespace zarvell::app::menu

@@ -41,6 +41,10 @@ class PlayerView {
   virtual void refreshSuggestions() = 0;
   // Shows, restores and activates the window.
   virtual void raiseWindow() = 0;
+  // Maximised: the window fills the screen's available area and "Restore" replaces
+  // "Maximize"; back to normal, the window returns to its place before.
+  virtual void setMaximised(bool maximised) = 0;
+  virtual bool maximised() const = 0;
 
  protected:
   ~PlayerView() = default;

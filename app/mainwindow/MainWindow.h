@@ -1,11 +1,21 @@
-// MainWindow: the player's main window: transport buttons, the two text lines, the time
-// field, the volume and position sliders, and the suggestions, play queue and history
-// views. It shows what AppCore tells it (PlayerView) and hands every button, slider and
-// double click to AppCore. Controls carry their identifiers in their objectNames
-// ("PLAY_1035"). Interface thread only.
+// MainWindow: the player's main window: a frameless, skinned window with the header (menu
+// buttons, minimise, maximise/restore, close), the transport buttons, the two text lines,
+// the time field, the volume and position sliders, the tab area with the node lists, and
+// the status bar. It shows what AppCore tells it (PlayerView) and hands every button,
+// slider, menu item and shortcut to AppCore. Controls carry their identifiers in their
+// objectNames ("PLAY_1035"); skinned widgets name their bitmap in the "skinBitmap"
+// property, and a missing bitmap leaves the widget to the Qt style.
+//
+// Geometry: every move or size change of the normal window is kept in the settings
+// (mainLeft, mainTop, mainWidth, mainHeight); maximised, the window fills the screen's
+// available area and the stored place stays the normal one.
+//
+// Interface thread only.
 #pragma once
 
+#include <QRect>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 #include "app/appcore/PlayerView.h"
@@ -14,12 +24,15 @@ class QAbstractItemModel;
 class QLabel;
 class QPushButton;
 class QSlider;
+class QTabWidget;
 class QTableView;
 
 namespace zarvell::app {
 
 class AppCore;
 class EngineListModel;
+class GlobalKeys;
+class MainMenus;
 
 class MainWindow : public QWidget, public PlayerView {
   Q_OBJECT
@@ -46,6 +59,23 @@ class MainWindow : public QWidget, public PlayerView {
   void refreshViews() override;
   void refreshSuggestions() override;
   void raiseWindow() override;
+  void setMaximised(bool maximised) override;
+  bool maximised() const override { return maximised_; }
+
+  // The text of the status bar's log-in field (web mode only; empty otherwise).
+  QString loginText() const;
+  void updateLoginText();
+  void applyToolTips();
+
+  MainMenus& menus() const { return *menus_; }
+  // Opens the menu under one of the four menu buttons (command::kFileMenu ... kHelpMenu)
+  // after updating its items; returns at once (the menu is shown, not run).
+  void openMenu(int buttonId);
+  void runMenuItem(int itemId);
+
+  // Chooses a file for the network dialogs; the real file dialog unless a test sets one.
+  using FileChooser = std::function<QString(bool save, const QString& filter)>;
+  void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
 
   QTableView* suggestionsView() const { return suggestionsView_; }
   QTableView* queueView() const { return queueView_; }
@@ -58,30 +88,48 @@ class MainWindow : public QWidget, public PlayerView {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  QPushButton* addButton(const QString& text, int id);
+  class KeyTarget;
+  QWidget* buildHeader();
+  QWidget* buildTransport();
+  QWidget* buildTextLines();
+  QWidget* buildStatusBar();
+  void addShortcuts();
+  QPushButton* addButton(QWidget* parent, const QString& text, int id, const char* bitmap);
   QTableView* addView(QWidget* parent, QAbstractItemModel* model, const QString& name);
   void storeGeometry();
   void onDoubleClick(QTableView* view, const QModelIndex& index);
   Node* nodeAt(const QTableView* view, int row) const;  // the node of a row of one view
+  QString chooseFile(bool save, const QString& filter);
 
   AppCore& core_;
   bool playing_ = false;
+  bool maximised_ = false;
+  QRect normalGeometry_;  // the place to restore from maximised
   EngineListModel* suggestions_;
   EngineListModel* history_;
+  MainMenus* menus_ = nullptr;
+  GlobalKeys* globalKeys_ = nullptr;
+  std::unique_ptr<KeyTarget> keyTarget_;
+  QWidget* header_ = nullptr;
   QPushButton* play_ = nullptr;
   QPushButton* pause_ = nullptr;
   QPushButton* mute_ = nullptr;
   QPushButton* unmute_ = nullptr;
+  QPushButton* maximize_ = nullptr;
+  QPushButton* restore_ = nullptr;
   QLabel* firstLine_ = nullptr;
   QLabel* secondLine_ = nullptr;
   QLabel* time_ = nullptr;
   QLabel* autoselect_ = nullptr;
+  QLabel* login_ = nullptr;
   QSlider* volume_ = nullptr;
   QSlider* position_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
   QTableView* suggestionsView_ = nullptr;
   QTableView* queueView_ = nullptr;
   QTableView* historyView_ = nullptr;
   QTableView* activeView_ = nullptr;  // the view that last had the focus
+  FileChooser chooseFile_;
 };
 
 }  // namespace zarvell::app
