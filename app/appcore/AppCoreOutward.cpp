@@ -11,6 +11,7 @@
 #include "AppCore.h"
 #include "AppLogging.h"
 #include "NodeText.h"
+#include "app/dialogs/FolderDialog.h"
 #include "app/net/Http.h"
 #include "app/settings/SettingsDialog.h"
 #include "zarvell/deployment.h"
@@ -43,9 +44,9 @@ QString defaultSaveFile(QWidget* parent) {
   return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
-// Stand-in until the shared folder dialog is on main.
 QString defaultFolder(QWidget* parent) {
-  return QFileDialog::getExistingDirectory(parent, "Select folder to copy files to");
+  FolderDialog dialog(parent, {}, "Select folder to copy files to");
+  return dialog.exec() == QDialog::Accepted ? dialog.folder() : QString();
 }
 
 }  // namespace
