@@ -49,6 +49,7 @@ AppCore::AppCore(std::string commandLine, WindowFactory makeWindow)
 }
 
 AppCore::~AppCore() {
+  if (updateThread_.joinable()) updateThread_.join();  // its report is dropped with us
   retryTimer_.stop();
   timeTimer_.stop();
   disconnect(&queue_, nullptr, this, nullptr);
@@ -78,6 +79,7 @@ void AppCore::initialise() {
   if (window_) window_->show();
   timeTimer_.start();
   applySettings();
+  if (config().checkUpdatesOnStart) startQuietUpdateCheck();
 }
 
 void AppCore::placeWindow() {

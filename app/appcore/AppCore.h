@@ -19,16 +19,20 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AppCoreBase.h"
 #include "CommandIds.h"
+#include "Outward.h"
 #include "PlayQueueModel.h"
 #include "PlayerView.h"
 #include "app/audioplayer/AudioPlayer.h"
 #include "app/community/CommunityOps.h"
 #include "app/dialogs/MessageBoxes.h"
+#include "app/settings/SettingsPage.h"
 
+class QUrl;
 class QWidget;
 
 namespace zarvell::app {
@@ -195,6 +199,53 @@ class AppCore : public QObject, public AppCoreBase {
   void regenerateSuggestions();
   void offerImportReport();
   std::function<void()> helpOpener_;
+
+ public:
+  // ---- export, links, updates, help, settings
+  // Each returns at once for an empty selection or a cancelled dialog; none throws except
+  // std::bad_alloc. Interface thread.
+  using PathChooser = std::function<QString(QWidget* parent)>;  // "" when cancelled
+  using UrlOpener = std::function<bool(const QUrl& url)>;       // false when refused
+  // Tests answer the dialogs and catch the browser; the real dialogs and desktop by default.
+  void setSaveFileChooser(PathChooser chooser) { chooseSaveFile_ = std::move(chooser); }
+  void setFolderChooser(PathChooser chooser) { chooseFolder_ = std::move(chooser); }
+  void setUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
+  // Writes the selection's songs as an M3U playlist (UTF-8, LF) to the file the user picks.
+  void exportM3U(const std::vector<Node*>& selection);
+  // Copies the selection's media files into the folder the user picks, behind the busy
+  // window, never overwriting (a taken name gets " (2)"...); the current folder is kept.
+  void copyMedia(const std::vector<Node*>& selection);
+  std::vector<PurchaseStore> purchaseStores() const { return purchaseStoreList(); }
+  std::string purchaseLink(Node* node, const std::string& storeKey);
+  bool openUrl(const QString& url);  // "Unable to launch Web Browser" when refused
+  void openHelp();                   // "help/index.html" of the program folder
+  void openHomePage();
+  void openSurvey();
+  // Fetches the version file; 0 fetched, 1 no internet, 2 not reached, 3 empty. Interactive
+  // reports every outcome; quiet speaks only of a newer version.
+  int checkForUpdates(QWidget* parent, bool interactive);
+  // The preferences sheet, modal over the main window.
+  void showPreferences();
+  // Pages added to the sheet after "Audio Player", in order (the community page).
+  void addSettingsPage(SettingsPageFactory factory) {
+    settingsPages_.push_back(std::move(factory));
+  }
+  const std::vector<SettingsPageFactory>& settingsPages() const { return settingsPages_; }
+  // The quiet check of the start-up: fetched on a worker thread, reported on this one.
+  void startQuietUpdateCheck();
+
+ private:
+  struct VersionFetch {
+    int result;
+    int remote;
+  };
+  static VersionFetch fetchVersion(const std::string& url);
+  void reportUpdate(QWidget* parent, bool interactive, const VersionFetch& fetch);
+  PathChooser chooseSaveFile_;
+  PathChooser chooseFolder_;
+  UrlOpener urlOpener_;
+  std::vector<SettingsPageFactory> settingsPages_;
+  std::thread updateThread_;
 
  public:
  signals:
