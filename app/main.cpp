@@ -44,6 +44,7 @@ int main(int argc, char** argv) {
     return AppCore::Window{std::move(window), view};
   });
   core.setSkin(&skin);
+  core.installCommunity();  // web mode only
   core.initialise();
   // The start-up picture over the shown window, closing itself after two seconds.
   auto* splash = new zarvell::app::SplashWindow(&skin, AppCore::kVersionText,

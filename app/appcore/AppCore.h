@@ -155,6 +155,9 @@ class AppCore : public QObject, public AppCoreBase {
   // name, written to *contactName); true when it ended with Finish. The log-in state is shown
   // again afterwards.
   bool runLoginWizard(bool contactMode, std::string* contactName = nullptr);
+  // Web mode only (nothing otherwise): adds the "Community" page to the preferences sheet.
+  // Called once, before the sheet is first shown.
+  void installCommunity();
   // The start-up log-in (web mode only; does nothing otherwise), then the log-in state.
   void startupLogin();
   // Tells the main window to show the log-in state ("Logged in as ..." / "Not logged in.").

@@ -1,6 +1,9 @@
 // AppCore's community operations (web mode): the server forwards, the log-in wizard, the
 // start-up log-in, the link reports and the community windows' making.
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QString>
+#include <QVBoxLayout>
 
 #include "AppCore.h"
 #include "AppLogging.h"
@@ -9,9 +12,47 @@
 #include "app/community/LoginWizard.h"
 #include "app/community/StartupLogin.h"
 #include "app/community/UserListTab.h"
+#include "app/settings/SettingsPage.h"
 #include "zarvell/deployment.h"
 
 namespace zarvell::app {
+namespace {
+
+// The Community page in the preferences sheet. OK with a changed account logs it in first
+// (or keeps the stored one when the user gives up); the settings are then written at once,
+// so the account survives a crash, and the log-in state is shown again.
+class CommunitySheetPage : public SettingsPage {
+ public:
+  explicit CommunitySheetPage(AppCore& core) : SettingsPage(core, "Community", "Community") {
+    page_ = new CommunitySettingsPage(this, core.config(), core.community(), core.messages());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(page_);
+    connect(page_->autoLoginBox(), &QCheckBox::toggled, this, [this] { markModified(); });
+    for (QLineEdit* edit : {page_->userNameEdit(), page_->passwordEdit()})
+      connect(edit, &QLineEdit::textEdited, this, [this] { markModified(); });
+  }
+
+ protected:
+  void fill() override { page_->fill(); }
+  bool apply() override {
+    page_->apply();  // a refused log-in keeps the stored account; that is no invalid value
+    if (!core().config().writeFile(kConfigFile))
+      appLog(AppLogLevel::Error, "the settings could not be written to Zarvell.cfg");
+    core().showLoginState();
+    return true;
+  }
+
+ private:
+  CommunitySettingsPage* page_;
+};
+
+}  // namespace
+
+void AppCore::installCommunity() {
+  if (!webMode()) return;
+  addSettingsPage([](AppCore& core) { return std::make_unique<CommunitySheetPage>(core); });
+}
 
 CommunityOps& AppCore::community() {
   if (community_) return *community_;

@@ -18,6 +18,8 @@
 #include "app/community/LoginWizard.h"
 #include "app/community/UserListTab.h"
 #include "app/mainwindow/MainWindow.h"
+#include "app/settings/SettingsDialog.h"
+#include "app/settings/SettingsPage.h"
 #include "app_test_support.h"
 #include "http_test_server.h"
 
@@ -187,6 +189,46 @@ TEST_F(CommunityCoreTest, AgainstThisBuildsEngineEverySearchAndCrossActivationEn
   answers_ = {Button::Cancel};
   EXPECT_FALSE(page->apply());
   EXPECT_EQ(core_->config().userName, "bob");
+}
+
+TEST_F(CommunityCoreTest, PreferencesSheetHasTheCommunityPageOnlyInWebModeAndCancelReverts) {
+  const std::string plugins = std::string(ZARVELL_PROGRAM_DIR) + "/audioplugins";
+  start("zarvell");
+  core_->installCommunity();
+  EXPECT_EQ(
+      SettingsDialog(*core_, nullptr, plugins, core_->settingsPages()).pageByLabel("Community"),
+      nullptr);
+  core_.reset();
+
+  start("zarvell -WEB");
+  core_->installCommunity();
+  core_->setCommunityOps(&server_);
+  core_->config().userName = "bob";
+  core_->config().password = "secret";
+  SettingsDialog sheet(*core_, nullptr, plugins, core_->settingsPages());
+  SettingsPage* page = sheet.pageByLabel("Community");
+  ASSERT_NE(page, nullptr);
+  for (int i = 0; i < sheet.pageCount(); ++i)
+    if (sheet.page(i) == page) sheet.showPage(i);
+  auto* name = page->findChild<QLineEdit*>("userName");
+  ASSERT_NE(name, nullptr);
+  EXPECT_EQ(name->text(), "bob");
+  QTest::keyClicks(name, "by");
+  server_.login.statuses = {-1};
+  answers_ = {Button::Cancel};
+  EXPECT_TRUE(sheet.applyAll());  // a kept account is no invalid value: the sheet may close
+  EXPECT_EQ(server_.calls, std::vector<std::string>{"loginUser bobby|secret"});
+  EXPECT_EQ(core_->config().userName, "bob");
+  EXPECT_EQ(name->text(), "bob");
+  AppConfig written;
+  ASSERT_EQ(written.readFile(home_.file("Zarvell.cfg")), AppConfigRead::kRead);
+  EXPECT_EQ(written.userName, "bob");
+
+  QTest::keyClicks(name, "by");
+  server_.login.statuses = {1};
+  EXPECT_TRUE(sheet.applyAll());
+  EXPECT_EQ(core_->config().userName, "bobby");
+  EXPECT_EQ(window().loginText(), "Logged in as bobby");
 }
 
 // The link reports, reported to the server on 127.0.0.1 through its deployment variable.
