@@ -10,7 +10,6 @@
 
 #include "app/appcore/PlayerView.h"
 
-class QAbstractItemModel;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -19,7 +18,7 @@ class QTableView;
 namespace zarvell::app {
 
 class AppCore;
-class EngineListModel;
+class TabBarrelView;
 
 class MainWindow : public QWidget, public PlayerView {
   Q_OBJECT
@@ -47,9 +46,10 @@ class MainWindow : public QWidget, public PlayerView {
   void refreshSuggestions() override;
   void raiseWindow() override;
 
-  QTableView* suggestionsView() const { return suggestionsView_; }
-  QTableView* queueView() const { return queueView_; }
-  QTableView* historyView() const { return historyView_; }
+  QTableView* suggestionsView() const;
+  QTableView* queueView() const;
+  QTableView* historyView() const;
+  TabBarrelView* tabPage() const { return tab_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -59,15 +59,10 @@ class MainWindow : public QWidget, public PlayerView {
 
  private:
   QPushButton* addButton(const QString& text, int id);
-  QTableView* addView(QWidget* parent, QAbstractItemModel* model, const QString& name);
   void storeGeometry();
-  void onDoubleClick(QTableView* view, const QModelIndex& index);
-  Node* nodeAt(const QTableView* view, int row) const;  // the node of a row of one view
 
   AppCore& core_;
   bool playing_ = false;
-  EngineListModel* suggestions_;
-  EngineListModel* history_;
   QPushButton* play_ = nullptr;
   QPushButton* pause_ = nullptr;
   QPushButton* mute_ = nullptr;
@@ -75,13 +70,9 @@ class MainWindow : public QWidget, public PlayerView {
   QLabel* firstLine_ = nullptr;
   QLabel* secondLine_ = nullptr;
   QLabel* time_ = nullptr;
-  QLabel* autoselect_ = nullptr;
   QSlider* volume_ = nullptr;
   QSlider* position_ = nullptr;
-  QTableView* suggestionsView_ = nullptr;
-  QTableView* queueView_ = nullptr;
-  QTableView* historyView_ = nullptr;
-  QTableView* activeView_ = nullptr;  // the view that last had the focus
+  TabBarrelView* tab_ = nullptr;  // the suggestions, queue and history page
 };
 
 }  // namespace zarvell::app
