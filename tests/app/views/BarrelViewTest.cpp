@@ -290,6 +290,16 @@ TEST_F(Views, TheKeywordFieldEnablesGoAndBoostForRealText) {
     EXPECT_EQ(go->isEnabled(), enabled) << text;
     EXPECT_EQ(boost->isEnabled(), enabled) << text;
   }
+
+  // "&Go": the matching nodes become the suggestions' selection; no match changes nothing.
+  suggestions().selectNodes({one_});
+  field->setText("nomatchatall");
+  go->click();
+  EXPECT_EQ(suggestions().selectedNodes(), std::vector<Node*>{one_});
+  field->setText("zydeco");
+  go->click();
+  EXPECT_EQ(suggestions().selectedNodes(), std::vector<Node*>{three_});
+  EXPECT_EQ(suggestions().currentIndex().row(), suggestions().listModel()->rowOf(three_));
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ class ViewsFixture : public ::testing::Test {
                                                          {"Two", kWav, 125, 0.2},
                                                          {"Three", kMp3, 2, 0.1}});
     addSongLink(home_.file("songs.xml"), 100, 101, 0.4);  // One -> Two
+    addKeyword(home_.file("songs.xml"), "Three", "zydeco");
     core_ = std::make_unique<AppCore>("", [](AppCore& core) {
       auto window = std::make_unique<MainWindow>(core);
       PlayerView* view = window.get();
@@ -45,6 +46,16 @@ class ViewsFixture : public ::testing::Test {
                              std::to_string(from) + "\" strength=\"" + std::to_string(strength) +
                              "\" lastvisited=\"0\" pc=\"0\"/>\n";
     text.insert(text.find("</links>"), link);
+    std::ofstream(path) << text;
+  }
+
+  // Gives the song of that name a keyword in a network file.
+  static void addKeyword(const std::string& path, const std::string& name,
+                         const std::string& keyword) {
+    std::string text = apptest::readAll(path);
+    const size_t song = text.find("name=\"" + name + "\"");
+    const std::string empty = "<keywords>\t</keywords>";
+    text.replace(text.find(empty, song), empty.size(), "<keywords>" + keyword + "</keywords>");
     std::ofstream(path) << text;
   }
 
