@@ -2,11 +2,9 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
-#include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
 

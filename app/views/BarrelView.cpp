@@ -1,6 +1,5 @@
 #include "BarrelView.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QDropEvent>
@@ -8,7 +7,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QPointer>
 #include <algorithm>
 
 #include "EngineListModel.h"
