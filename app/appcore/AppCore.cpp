@@ -118,7 +118,7 @@ int AppCore::loadNetwork(const std::string& path) {
   for (Node* node : engine().getPlayQueue())
     if (node) restored.push_back(node);
   queue_.append(restored);
-  engine().setViewStyle(7, nullptr);
+  engine().setViewStyle(viewStyle_ != 0 ? viewStyle_ : 7, nullptr);
   if (view_) view_->refreshViews();
   return result;
 }

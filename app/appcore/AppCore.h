@@ -25,6 +25,7 @@
 #include "AppCoreBase.h"
 #include "CommandIds.h"
 #include "Outward.h"
+#include "NodeRefList.h"
 #include "PlayQueueModel.h"
 #include "PlayerView.h"
 #include "app/audioplayer/AudioPlayer.h"
@@ -251,6 +252,48 @@ class AppCore : public QObject, public AppCoreBase {
   std::thread updateThread_;
 
  public:
+
+ public:
+  // ---- views
+  // The actions of the node list views on a selection of nodes. Each does nothing for an
+  // empty selection and leaves re-reading the views to the caller unless it says otherwise.
+  // boost() with the given strength and reset flag; the views re-read.
+  void boostNodes(const std::vector<Node*>& nodes, float strength, bool reset);
+  // Stops the current song (reported as aborted, its queue row stays), puts the selection
+  // (flattened to songs) at the front of the queue and plays its first song.
+  void playSelection(const std::vector<Node*>& nodes);
+  // Appends the selection (flattened) to the queue; playback is not touched.
+  void enqueueSelection(const std::vector<Node*>& nodes) { enqueueNodes(nodes, false); }
+  // learnTransition(song, none, good) for a selection of exactly one song; anything else
+  // is refused with an error in the log. Returns the engine's result, -1 when refused.
+  int learnChoice(const std::vector<Node*>& nodes, bool good);
+  void setTabooNodes(const std::vector<Node*>& nodes, bool taboo);
+  void setBlockedNodes(const std::vector<Node*>& nodes, bool blocked);
+  // Asks "Remove items from the network?"; on Yes removes every node from the network.
+  // Returns whether the user said Yes.
+  bool removeFromNetwork(const std::vector<Node*>& nodes);
+  // Removes the history entries at these positions of the history list.
+  void removeFromHistory(std::vector<int> rows);
+  // createPlayList("user playlist", songs) and selects the new list in the suggestions.
+  // Returns the new playlist node, or null.
+  Node* storeSelection(const std::vector<Node*>& songs);
+  // The user's bookmarks ("My Bookmarks") as the engine keeps them, and writing them back.
+  std::vector<Node*> bookmarks();
+  void setBookmarks(std::vector<Node*> nodes);
+  // Appends the nodes not yet bookmarked to the bookmarks.
+  void addToBookmarks(const std::vector<Node*>& nodes);
+  // createPalette behind the busy window ("Please wait, auto-generating suggested
+  // keytracks...").
+  void createPaletteBusy();
+  // The node clipboard of Copy, Cut and Paste; it holds an engine reference on each node.
+  NodeRefList& nodeClipboard() { return clipboard_; }
+  // The suggestions' view style (bits 1 songs, 2 albums, 4 artists); 0 shows nothing. The
+  // engine gets every style that names at least one node type.
+  int viewStyle() const { return viewStyle_; }
+  void setViewStyle(int style);
+  // The first row of the queue is the current song and is the one node given.
+  bool isPlayingFirstRow(const std::vector<Node*>& nodes) const;
+
  signals:
   void playbackChanged();  // state or current song changed
   void volumeChanged();
@@ -261,6 +304,8 @@ class AppCore : public QObject, public AppCoreBase {
   void songStarted();
   // The user name or the log-in changed (web mode).
   void loginStateChanged();
+  // The user's bookmarks changed (setBookmarks, addToBookmarks).
+  void bookmarksChanged();
 
  private:
   static int pluginEvent(int event, void* context);  // on a thread of the plug-in
@@ -318,6 +363,10 @@ class AppCore : public QObject, public AppCoreBase {
   std::unique_ptr<CommunityOps> engineCommunity_;  // made on first use
   CommunityOps* community_ = nullptr;
   const Skin* skin_ = nullptr;
+
+ public:
+  NodeRefList clipboard_{engine()};
+  int viewStyle_ = 7;
 };
 
 }  // namespace zarvell::app

@@ -1,5 +1,7 @@
 #include "PlayQueueModel.h"
 
+#include <algorithm>
+
 #include <QFont>
 
 #include "NodeText.h"
@@ -101,6 +103,32 @@ void PlayQueueModel::moveToFront(int row) {
   rows_.erase(rows_.begin() + row);
   rows_.insert(rows_.begin(), moved);
   endMoveRows();
+  emit songsChanged();
+}
+
+void PlayQueueModel::moveRows(std::vector<int> rows, int before) {
+  const int fixed = isPlaying(0) ? 1 : 0;
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  rows.erase(std::remove_if(rows.begin(), rows.end(),
+                            [&](int r) { return r < fixed || r >= size(); }),
+             rows.end());
+  if (rows.empty()) return;
+  before = std::clamp(before, fixed, size());
+  std::vector<Row> moved, rest;
+  int insertAt = 0;
+  for (int r = 0; r < size(); ++r) {
+    if (r == before) insertAt = static_cast<int>(rest.size());
+    if (std::binary_search(rows.begin(), rows.end(), r))
+      moved.push_back(rows_[static_cast<size_t>(r)]);
+    else
+      rest.push_back(rows_[static_cast<size_t>(r)]);
+  }
+  if (before == size()) insertAt = static_cast<int>(rest.size());
+  rest.insert(rest.begin() + insertAt, moved.begin(), moved.end());
+  beginResetModel();
+  rows_ = std::move(rest);
+  endResetModel();
   emit songsChanged();
 }
 

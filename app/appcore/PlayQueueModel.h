@@ -44,6 +44,9 @@ class PlayQueueModel : public QAbstractTableModel {
   void clear();
   // Moves the row to the front (nothing for a row outside the queue).
   void moveToFront(int row);
+  // Moves the rows (in their order) to stand before row `before` (size() = the end). The
+  // playing first row stays where it is and nothing goes in front of it.
+  void moveRows(std::vector<int> rows, int before);
   void setPlaying(int row, bool playing);
   void clearPlayingMarks();
   // Re-reads the texts of every row (after the engine changed).

@@ -25,7 +25,8 @@
 #include "app/appcore/AppCore.h"
 #include "app/skin/Skin.h"
 #include "app/skin/SplashWindow.h"
-#include "app/views/EngineListModel.h"
+#include "app/views/BarrelView.h"
+#include "app/views/TabBarrelView.h"
 
 namespace zarvell::app {
 
@@ -67,8 +68,6 @@ class MainWindow::KeyTarget : public GlobalKeys::Target {
 
 MainWindow::MainWindow(AppCore& core)
     : core_(core),
-      suggestions_(new EngineListModel(core.engine(), EngineListModel::kSuggestions, this)),
-      history_(new EngineListModel(core.engine(), EngineListModel::kHistory, this)),
       menus_(new MainMenus(this)),
       keyTarget_(std::make_unique<KeyTarget>(core)) {
   setObjectName("MainWindow");
@@ -87,20 +86,8 @@ MainWindow::MainWindow(AppCore& core)
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(controlName("TabManager", kTabManager));
   tabs_->setProperty("skinBitmap", "bg_tabs.bmp");
-  auto* page = new QWidget(tabs_);
-  auto* pageLayout = new QVBoxLayout(page);
-  auto* splitter = new QSplitter(Qt::Vertical, page);
-  pageLayout->addWidget(splitter, 1);
-  suggestionsView_ = addView(splitter, suggestions_, "Suggestions from My collection");
-  queueView_ = addView(splitter, &core.queue(), "Play queue");
-  historyView_ = addView(splitter, history_, "History");
-  activeView_ = suggestionsView_;
-  auto* bottom = new QHBoxLayout;
-  pageLayout->addLayout(bottom);
-  bottom->addWidget(addButton(page, "&Boost", kBoost, "button_boost.bmp"));
-  bottom->addWidget(autoselect_ = new QLabel(page), 1);
-  autoselect_->setObjectName("Autoselect");
-  tabs_->addTab(page, "My collection");
+  tab_ = new TabBarrelView(core, tabs_);
+  tabs_->addTab(tab_, "My collection");
   layout->addWidget(tabs_, 1);
   layout->addWidget(buildStatusBar());
 
@@ -265,39 +252,9 @@ QPushButton* MainWindow::addButton(QWidget* parent, const QString& text, int id,
   return button;
 }
 
-QTableView* MainWindow::addView(QWidget* parent, QAbstractItemModel* model, const QString& name) {
-  auto* box = new QWidget(parent);
-  auto* layout = new QVBoxLayout(box);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(new QLabel(name, box));
-  auto* view = new QTableView(box);
-  view->setObjectName(name);
-  view->setModel(model);
-  view->setSelectionBehavior(QAbstractItemView::SelectRows);
-  view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  view->verticalHeader()->hide();
-  view->horizontalHeader()->setStretchLastSection(true);
-  view->installEventFilter(this);
-  layout->addWidget(view);
-  connect(view, &QTableView::doubleClicked, this,
-          [this, view](const QModelIndex& index) { onDoubleClick(view, index); });
-  return view;
-}
-
-Node* MainWindow::nodeAt(const QTableView* view, int row) const {
-  if (view == queueView_) return core_.queue().node(row);
-  if (view == historyView_) return history_->node(row);
-  return suggestions_->node(row);
-}
-
-void MainWindow::onDoubleClick(QTableView* view, const QModelIndex& index) {
-  if (!index.isValid() || core_.isBusy()) return;
-  const int source = view == queueView_     ? kSourceQueue
-                     : view == historyView_ ? kSourceHistory
-                                            : kSourceSuggestions;
-  core_.playFromList(source, nodeAt(view, index.row()), index.row());
-}
+QTableView* MainWindow::suggestionsView() const { return tab_->suggestions(); }
+QTableView* MainWindow::queueView() const { return tab_->queue(); }
+QTableView* MainWindow::historyView() const { return tab_->history(); }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == time_ && event->type() == QEvent::MouseButtonPress) {
@@ -313,9 +270,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       windowHandle()->startSystemMove();  // the window manager moves the frameless window
       return true;
     }
-  }
-  if (event->type() == QEvent::FocusIn) {
-    if (auto* view = qobject_cast<QTableView*>(watched)) activeView_ = view;
   }
   return QWidget::eventFilter(watched, event);
 }
@@ -384,7 +338,7 @@ void MainWindow::setTextLines(const QString& first, const QString& second) {
 }
 
 void MainWindow::setTimeText(const QString& text) { time_->setText(text); }
-void MainWindow::setAutoselectText(const QString& text) { autoselect_->setText(text); }
+void MainWindow::setAutoselectText(const QString& text) { tab_->setAutoselectText(text); }
 
 void MainWindow::setPositionSlider(int value) {
   if (position_->value() != value) position_->setValue(value);
@@ -400,32 +354,11 @@ void MainWindow::setVolumeSlider(int value) {
 
 int MainWindow::volumeSliderValue() const { return volume_->value(); }
 
-std::vector<Node*> MainWindow::selectedNodes() const {
-  std::vector<Node*> nodes;
-  if (!activeView_ || !activeView_->selectionModel()) return nodes;
-  QModelIndexList rows = activeView_->selectionModel()->selectedRows();
-  std::sort(rows.begin(), rows.end());
-  for (const QModelIndex& index : rows)
-    if (Node* node = nodeAt(activeView_, index.row())) nodes.push_back(node);
-  return nodes;
-}
-
-void MainWindow::showInSuggestions(Node* node) {
-  const int row = suggestions_->rowOf(node);
-  if (row < 0) return;
-  suggestionsView_->selectRow(row);
-  suggestionsView_->scrollTo(suggestions_->index(row, 0));
-}
-
-void MainWindow::focusQueue() { queueView_->setFocus(); }
-
-void MainWindow::refreshViews() {
-  suggestions_->refresh();
-  history_->refresh();
-  core_.queue().refresh();
-}
-
-void MainWindow::refreshSuggestions() { suggestions_->refresh(); }
+std::vector<Node*> MainWindow::selectedNodes() const { return tab_->selectedNodes(); }
+void MainWindow::showInSuggestions(Node* node) { tab_->showInSuggestions(node); }
+void MainWindow::focusQueue() { tab_->focusQueue(); }
+void MainWindow::refreshViews() { tab_->refreshViews(); }
+void MainWindow::refreshSuggestions() { tab_->refreshSuggestions(); }
 
 void MainWindow::raiseWindow() {
   if (isMinimized()) showNormal();

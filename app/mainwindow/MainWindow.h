@@ -20,7 +20,6 @@
 
 #include "app/appcore/PlayerView.h"
 
-class QAbstractItemModel;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -30,7 +29,7 @@ class QTableView;
 namespace zarvell::app {
 
 class AppCore;
-class EngineListModel;
+class TabBarrelView;
 class GlobalKeys;
 class MainMenus;
 
@@ -77,9 +76,10 @@ class MainWindow : public QWidget, public PlayerView {
   using FileChooser = std::function<QString(bool save, const QString& filter)>;
   void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
 
-  QTableView* suggestionsView() const { return suggestionsView_; }
-  QTableView* queueView() const { return queueView_; }
-  QTableView* historyView() const { return historyView_; }
+  QTableView* suggestionsView() const;
+  QTableView* queueView() const;
+  QTableView* historyView() const;
+  TabBarrelView* tabPage() const { return tab_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -95,18 +95,13 @@ class MainWindow : public QWidget, public PlayerView {
   QWidget* buildStatusBar();
   void addShortcuts();
   QPushButton* addButton(QWidget* parent, const QString& text, int id, const char* bitmap);
-  QTableView* addView(QWidget* parent, QAbstractItemModel* model, const QString& name);
   void storeGeometry();
-  void onDoubleClick(QTableView* view, const QModelIndex& index);
-  Node* nodeAt(const QTableView* view, int row) const;  // the node of a row of one view
   QString chooseFile(bool save, const QString& filter);
 
   AppCore& core_;
   bool playing_ = false;
   bool maximised_ = false;
   QRect normalGeometry_;  // the place to restore from maximised
-  EngineListModel* suggestions_;
-  EngineListModel* history_;
   MainMenus* menus_ = nullptr;
   GlobalKeys* globalKeys_ = nullptr;
   std::unique_ptr<KeyTarget> keyTarget_;
@@ -120,15 +115,11 @@ class MainWindow : public QWidget, public PlayerView {
   QLabel* firstLine_ = nullptr;
   QLabel* secondLine_ = nullptr;
   QLabel* time_ = nullptr;
-  QLabel* autoselect_ = nullptr;
   QLabel* login_ = nullptr;
   QSlider* volume_ = nullptr;
   QSlider* position_ = nullptr;
   QTabWidget* tabs_ = nullptr;
-  QTableView* suggestionsView_ = nullptr;
-  QTableView* queueView_ = nullptr;
-  QTableView* historyView_ = nullptr;
-  QTableView* activeView_ = nullptr;  // the view that last had the focus
+  TabBarrelView* tab_ = nullptr;  // the suggestions, queue and history page
   FileChooser chooseFile_;
 };
 

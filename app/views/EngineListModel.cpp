@@ -45,18 +45,52 @@ int EngineListModel::rowOf(const Node* node) const {
 }
 
 void EngineListModel::refresh() {
+  if (list_ == kFixed) {
+    if (!nodes_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kNodeColumnCount - 1));
+    return;
+  }
+  std::vector<Node*> fresh;
+  const int length = hidden_ ? 0 : engine_.getListLength(list_);
+  for (int i = 0; i < length; ++i)
+    if (Node* node = engine_.getNodeFromList(list_, i)) fresh.push_back(node);
+  replace(fresh);
+}
+
+void EngineListModel::setNodes(const std::vector<Node*>& nodes) {
+  std::vector<Node*> fresh;
+  for (Node* node : nodes)
+    if (node) fresh.push_back(node);
+  replace(fresh);
+}
+
+void EngineListModel::replace(const std::vector<Node*>& fresh) {
   beginResetModel();
   std::vector<Node*> old;
   old.swap(nodes_);
-  const int length = engine_.getListLength(list_);
-  for (int i = 0; i < length; ++i) {
-    if (Node* node = engine_.getNodeFromList(list_, i)) {
-      engine_.addNodeRef(node);
-      nodes_.push_back(node);
-    }
+  for (Node* node : fresh) {
+    engine_.addNodeRef(node);
+    nodes_.push_back(node);
   }
   endResetModel();
   for (Node* node : old) engine_.releaseNode(node);
+}
+
+void EngineListModel::removeRows(std::vector<int> rows) {
+  std::sort(rows.rbegin(), rows.rend());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  for (int row : rows) {
+    if (row < 0 || row >= rowCount()) continue;
+    beginRemoveRows({}, row, row);
+    Node* node = nodes_[static_cast<size_t>(row)];
+    nodes_.erase(nodes_.begin() + row);
+    endRemoveRows();
+    engine_.releaseNode(node);
+  }
+}
+
+void EngineListModel::setHidden(bool hidden) {
+  hidden_ = hidden;
+  refresh();
 }
 
 }  // namespace zarvell::app
