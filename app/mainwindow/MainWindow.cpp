@@ -23,6 +23,7 @@
 #include "MainMenus.h"
 #include "ToolTips.h"
 #include "app/appcore/AppCore.h"
+#include "app/community/UserListTab.h"
 #include "app/skin/Skin.h"
 #include "app/skin/SplashWindow.h"
 #include "app/views/BarrelView.h"
@@ -88,6 +89,12 @@ MainWindow::MainWindow(AppCore& core)
   tabs_->setProperty("skinBitmap", "bg_tabs.bmp");
   tab_ = new TabBarrelView(core, tabs_);
   tabs_->addTab(tab_, "My collection");
+  if (auto users = core.makeUserListTab(  // web mode only
+          tabs_, [&core](QWidget* parent) { return new BarrelView(core, kUsersView, parent); },
+          [](QWidget* view, const std::vector<Node*>& nodes) {
+            static_cast<BarrelView*>(view)->setNodes(nodes);
+          }))
+    tabs_->addTab(users.release(), "Similar Users");
   layout->addWidget(tabs_, 1);
   layout->addWidget(buildStatusBar());
 

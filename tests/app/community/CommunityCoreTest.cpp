@@ -6,6 +6,7 @@
 // stands in for the server's operations only (setCommunityOps).
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "app/mainwindow/MainWindow.h"
 #include "app/settings/SettingsDialog.h"
 #include "app/settings/SettingsPage.h"
+#include "app/views/BarrelView.h"
 #include "app_test_support.h"
 #include "http_test_server.h"
 
@@ -94,6 +96,17 @@ TEST_F(CommunityCoreTest, CommunityWindowsAndTheStartUpLogInExistOnlyInWebMode) 
     const bool web = std::string(line).find_first_of("wW") != std::string::npos;
     EXPECT_EQ(core_->makeUserListTab(nullptr) != nullptr, web);
     EXPECT_EQ(core_->makeCommunityPage(nullptr) != nullptr, web);
+    auto* tabs = window().findChild<QTabWidget*>("TabManager_1057");
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->count(), web ? 2 : 1);
+    if (web) {
+      EXPECT_EQ(tabs->tabText(1), "Similar Users");
+      auto* users = qobject_cast<UserListTab*>(tabs->widget(1));
+      ASSERT_NE(users, nullptr);
+      auto* results = qobject_cast<BarrelView*>(users->resultView());
+      ASSERT_NE(results, nullptr);  // the result nodes go to a node list of the users kind
+      EXPECT_EQ(results->kind(), kUsersView);
+    }
     core_->config().userName.clear();
     if (web) logInThroughWizardWhenShown("bob", "secret");
     core_->setCommunityOps(&server_);
