@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QTableView>
 #include <QTest>
+#include <QUrl>
 
 #include "app/appcore/AppCore.h"
 #include "app/mainwindow/GlobalKeys.h"
@@ -244,6 +245,48 @@ TEST_F(MainWindowTest, LogInStateShownOnlyInWebMode) {
   core_->config().userName = "anna";
   window().updateLoginText();
   EXPECT_EQ(window().loginText(), "Logged in as anna");
+}
+
+TEST_F(MainWindowTest, EditAndViewItemsActOnTheEngineAndHelpItemsOpenTheirPages) {
+  start();
+  std::vector<QUrl> opened;
+  core_->setUrlOpener([&opened](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  });
+  Node* one = song("tone1k_20s.wav");
+  window().suggestionsView()->setFocus();
+  window().showInSuggestions(one);
+  ASSERT_EQ(window().selectedNodes(), std::vector<Node*>{one});
+  MainMenus& menus = window().menus();
+
+  menus.action(menu::kTaboo)->trigger();
+  EXPECT_TRUE(core_->engine().getTaboo(one));
+  menus.action(menu::kUntaboo)->trigger();
+  EXPECT_FALSE(core_->engine().getTaboo(one));
+  menus.action(menu::kBlock)->trigger();
+  EXPECT_TRUE(core_->engine().isBlocked(one));
+  menus.action(menu::kUnblock)->trigger();
+  EXPECT_FALSE(core_->engine().isBlocked(one));
+
+  menus.action(menu::kViewAlbums)->trigger();
+  menus.action(menu::kViewArtists)->trigger();
+  EXPECT_EQ(core_->viewStyle(), 1);
+  window().openMenu(command::kViewMenu);
+  EXPECT_TRUE(menus.action(menu::kViewSongs)->isChecked());
+  EXPECT_FALSE(menus.action(menu::kViewAlbums)->isChecked());
+  menus.menu(command::kViewMenu)->close();
+  menus.action(menu::kViewSongs)->trigger();
+  EXPECT_EQ(window().suggestionsView()->model()->rowCount(), 0);  // nothing left to show
+
+  menus.action(menu::kHelpContents)->trigger();
+  menus.action(menu::kHomepage)->trigger();
+  QTest::mouseClick(control<QPushButton>("Logo_1055"), Qt::LeftButton);
+  ASSERT_EQ(opened.size(), 3u);
+  EXPECT_TRUE(opened[0].isLocalFile());
+  EXPECT_TRUE(opened[0].toLocalFile().endsWith("help/index.html"));
+  EXPECT_EQ(opened[1], opened[2]);  // the logo opens the home page
+  EXPECT_EQ(opened[1].scheme(), "http");
 }
 
 }  // namespace
