@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTableView>
+#include <QStyleFactory>
 #include <QTest>
 #include <QUrl>
 
@@ -18,6 +19,7 @@
 #include "app/mainwindow/GlobalKeys.h"
 #include "app/mainwindow/MainMenus.h"
 #include "app/mainwindow/MainWindow.h"
+#include "app/skin/Skin.h"
 #include "app_test_support.h"
 
 namespace zarvell::app {
@@ -40,6 +42,7 @@ class MainWindowTest : public ::testing::Test {
       PlayerView* view = window.get();
       return AppCore::Window{std::move(window), view};
     });
+    core_->setSkin(skin_);
     core_->initialise();
     ASSERT_TRUE(core_->player().loaded()) << core_->player().error();
     ASSERT_EQ(core_->loadNetwork("songs.xml"), 1);
@@ -62,6 +65,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   apptest::ScratchHome home_;
+  const Skin* skin_ = nullptr;  // none unless a test installs one
   std::unique_ptr<AppCore> core_;
 };
 
@@ -221,6 +225,23 @@ TEST_F(MainWindowTest, MaximiseFillsTheScreenKeepsTheNormalPlaceAndRestoreReturn
   window().move(150, 90);
   EXPECT_EQ(core_->config().mainLeft, 150);
   EXPECT_EQ(core_->config().mainTop, 90);
+}
+
+// An empty skin folder: every control falls back to the Qt style and keeps its caption, and
+// the window still plays.
+TEST_F(MainWindowTest, WorksWithEveryBitmapMissing) {
+  Skin skin(QString::fromStdString(home_.path() + "/no-skin/"));
+  skin.install(apptest::application());
+  skin_ = &skin;
+  start();
+  auto* play = control<QPushButton>("PLAY_1035");
+  EXPECT_EQ(play->text(), "PLAY");
+  EXPECT_FALSE(window().grab().isNull());
+  core_->enqueueNodes({song("tone1k_2s.wav")}, false);
+  QTest::mouseClick(play, Qt::LeftButton);
+  EXPECT_TRUE(apptest::waitFor([&] { return core_->isPlaying(); }));
+  core_.reset();
+  QApplication::setStyle(QStyleFactory::create("Fusion"));  // the skin style goes with it
 }
 
 TEST_F(MainWindowTest, ToolTipsFollowTheSetting) {
