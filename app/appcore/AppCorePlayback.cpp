@@ -155,6 +155,7 @@ void AppCore::executeCommand(int id) {
     case kMute:
     case kUnmute: toggleMute(); break;
     case kBoost: boostSelection(); break;
+    case kLogo: openHomePage(); break;
     default: break;  // other commands belong to windows that handle them themselves
   }
 }

@@ -24,6 +24,7 @@
 #include "ToolTips.h"
 #include "app/appcore/AppCore.h"
 #include "app/community/UserListTab.h"
+#include "app/dialogs/MediaDropFilter.h"
 #include "app/skin/Skin.h"
 #include "app/skin/SplashWindow.h"
 #include "app/views/BarrelView.h"
@@ -74,7 +75,6 @@ MainWindow::MainWindow(AppCore& core)
   setObjectName("MainWindow");
   setWindowTitle("Zarvell");
   setWindowFlag(Qt::FramelessWindowHint);
-  setAcceptDrops(true);
   resize(900, 640);
   setMinimumSize(480, 360);
   auto* layout = new QVBoxLayout(this);
@@ -98,7 +98,13 @@ MainWindow::MainWindow(AppCore& core)
   layout->addWidget(tabs_, 1);
   layout->addWidget(buildStatusBar());
 
+  tab_->setViewWiring([this](BarrelView& view) { wireView(view); });
   connect(menus_, &MainMenus::triggered, this, &MainWindow::runMenuItem);
+  // Files and folders dropped from the file manager are imported.
+  new MediaDropFilter(this, [this](const std::vector<std::string>& paths) {
+    core_.importDropped(paths);
+  });
+  core_.setHelpOpener([this] { core_.openHelp(); });
   addShortcuts();
   globalKeys_ = new GlobalKeys(*keyTarget_, this);
   qApp->installEventFilter(globalKeys_);
@@ -287,6 +293,8 @@ void MainWindow::openMenu(int buttonId) {
   MainMenus::State state;
   state.debugMode = core_.debugMode();
   state.hasSelection = !selectedNodes().empty();
+  state.clipboardFilled = !core_.nodeClipboard().empty();
+  state.viewStyle = core_.viewStyle();
   menus_->update(state);
   const auto buttons =
       header_->findChildren<QPushButton*>(QRegularExpression(QString("_%1$").arg(buttonId)));
@@ -306,6 +314,8 @@ QString MainWindow::chooseFile(bool save, const QString& filter) {
 void MainWindow::runMenuItem(int itemId) {
   if (core_.isBusy()) return;
   const QString networks = "Zarvell Networks (*.xml);;All Files (*)";
+  const std::vector<Node*> selection = selectedNodes();
+  BarrelView* focused = tab_->activeView();
   switch (itemId) {
     case menu::kOpenNetwork:
       if (const QString path = chooseFile(false, networks); !path.isEmpty())
@@ -315,15 +325,66 @@ void MainWindow::runMenuItem(int itemId) {
       if (const QString path = chooseFile(true, networks); !path.isEmpty())
         core_.saveNetwork(path.toStdString());
       break;
+    case menu::kImportFolder: core_.importFolder(); break;
+    case menu::kImportITunes: core_.importITunes(); break;
+    case menu::kExportM3u: core_.exportM3U(selection); break;
+    case menu::kCopyMedia: core_.copyMedia(selection); break;
     case menu::kExit: core_.executeCommand(kClose); break;
+    case menu::kCopy:
+      if (focused) focused->copySelection();
+      break;
+    case menu::kCut:
+      if (focused) focused->cutSelection();
+      break;
+    case menu::kPaste:
+      if (focused) focused->paste();
+      break;
+    case menu::kUntaboo:
+    case menu::kTaboo:
+      core_.setTabooNodes(selection, itemId == menu::kTaboo);
+      refreshViews();
+      break;
+    case menu::kBlock:
+    case menu::kUnblock:
+      core_.setBlockedNodes(selection, itemId == menu::kBlock);
+      refreshViews();
+      break;
+    case menu::kEnqueue: core_.enqueueSelection(selection); break;
+    case menu::kAddKeytracks: core_.addToBookmarks(selection); break;
+    case menu::kPreferences:
+      core_.showPreferences();
+      applyToolTips();
+      updateLoginText();
+      break;
+    case menu::kViewSongs: core_.setViewStyle(core_.viewStyle() ^ 1); break;
+    case menu::kViewAlbums: core_.setViewStyle(core_.viewStyle() ^ 2); break;
+    case menu::kViewArtists: core_.setViewStyle(core_.viewStyle() ^ 4); break;
+    case menu::kHelpContents:
+    case menu::kKeyboardShortcuts: core_.openHelp(); break;
+    case menu::kHomepage: core_.openHomePage(); break;
+    case menu::kSurvey: core_.openSurvey(); break;
     case menu::kAbout: {
       SplashWindow about(core_.skin(), AppCore::kVersionText, 0, this);
       about.exec();
       break;
     }
-    case menu::kEnqueue: core_.enqueueNodes(selectedNodes(), false); break;
     default: break;
   }
+}
+
+void MainWindow::wireView(BarrelView& view) {
+  std::vector<ViewStore> stores;
+  for (const PurchaseStore& store : core_.purchaseStores())
+    stores.push_back({store.key, QString::fromStdString(store.label)});
+  view.setPurchaseStores(std::move(stores));
+  connect(&view, &BarrelView::exportRequested, this,
+          [this](const std::vector<Node*>& nodes) { core_.exportM3U(nodes); });
+  connect(&view, &BarrelView::copyMediaRequested, this,
+          [this](const std::vector<Node*>& nodes) { core_.copyMedia(nodes); });
+  connect(&view, &BarrelView::purchaseRequested, this, [this](Node* node, const std::string& key) {
+    const std::string link = core_.purchaseLink(node, key);
+    if (!link.empty()) core_.openUrl(QString::fromStdString(link));
+  });
 }
 
 void MainWindow::setTransportPlaying(bool playing) {

@@ -29,6 +29,7 @@ class QTableView;
 namespace zarvell::app {
 
 class AppCore;
+class BarrelView;
 class TabBarrelView;
 class GlobalKeys;
 class MainMenus;
@@ -97,6 +98,7 @@ class MainWindow : public QWidget, public PlayerView {
   QPushButton* addButton(QWidget* parent, const QString& text, int id, const char* bitmap);
   void storeGeometry();
   QString chooseFile(bool save, const QString& filter);
+  void wireView(BarrelView& view);  // export, copy and purchase of a list view
 
   AppCore& core_;
   bool playing_ = false;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QLabel>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSlider>
@@ -68,6 +69,15 @@ bool Skin::eventFilter(QObject* watched, QEvent* event) {
   const QPixmap background = frame(name.toString(), Frame::Normal);
   if (background.isNull()) return false;
   auto* widget = static_cast<QWidget*>(watched);
+  if (auto* label = qobject_cast<QLabel*>(widget)) {
+    // Text on the skin's dark backgrounds is drawn light, as on the skinned buttons.
+    const QColor light(0xdf, 0xe6, 0xee);
+    if (label->palette().color(QPalette::WindowText) != light) {
+      QPalette palette = label->palette();
+      palette.setColor(QPalette::WindowText, light);
+      label->setPalette(palette);  // repaints once more with the new colour
+    }
+  }
   QPainter painter(widget);
   drawStretched(painter, widget->rect(), background);
   return false;  // the widget still paints its own content on top

@@ -121,6 +121,17 @@ void TabBarrelView::refreshSuggestions() { suggestions_->refresh(); }
 
 void TabBarrelView::setAutoselectText(const QString& text) { autoselect_->setText(text); }
 
+void TabBarrelView::setViewWiring(ViewWiring wiring) {
+  wiring_ = std::move(wiring);
+  if (!wiring_) return;
+  for (BarrelView* view : {suggestions_, queue_, history_}) wiring_(*view);
+  if (palette_) {
+    wiring_(*palette_->myBookmarks());
+    wiring_(*palette_->suggestedBookmarks());
+  }
+  if (neighbours_) wiring_(*neighbours_->list());
+}
+
 void TabBarrelView::setSourceName(const QString& name) {
   suggestionsHeading_->setText("Suggestions from " + name);
 }
@@ -153,6 +164,10 @@ PaletteWindow* TabBarrelView::openBookmarks() {
     palette_ = new PaletteWindow(core_, this);
     connect(palette_, &PaletteWindow::boosted, this,
             [this](const std::vector<Node*>& nodes) { suggestions_->selectNodes(nodes); });
+    if (wiring_) {
+      wiring_(*palette_->myBookmarks());
+      wiring_(*palette_->suggestedBookmarks());
+    }
   }
   palette_->show();
   palette_->raise();
@@ -164,7 +179,10 @@ PaletteWindow* TabBarrelView::bookmarksWindow() const { return palette_.data(); 
 
 NeighboursWindow* TabBarrelView::showNeighbours(Node* node) {
   if (!node) return nullptr;
-  if (!neighbours_) neighbours_ = new NeighboursWindow(core_, this);
+  if (!neighbours_) {
+    neighbours_ = new NeighboursWindow(core_, this);
+    if (wiring_) wiring_(*neighbours_->list());
+  }
   neighbours_->showNeighbours(node);
   neighbours_->show();
   neighbours_->raise();

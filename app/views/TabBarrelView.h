@@ -8,6 +8,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 class Node;
@@ -48,6 +49,10 @@ class TabBarrelView : public QWidget {
   void setAutoselectText(const QString& text);
   // The heading of the suggestions: "Suggestions from " and the source.
   void setSourceName(const QString& name);
+  // Connects what a list view asks of the program (export, copy, purchase, link reports)
+  // for this page's views now and for the views of the windows it opens later.
+  using ViewWiring = std::function<void(BarrelView&)>;
+  void setViewWiring(ViewWiring wiring);
 
   // "&Go": the nodes matching the keywords become the suggestions' selection. Returns how
   // many nodes matched.
@@ -67,6 +72,7 @@ class TabBarrelView : public QWidget {
   void onKeywordsEdited(const QString& text);
 
   AppCore& core_;
+  ViewWiring wiring_;
   BarrelView* suggestions_ = nullptr;
   BarrelView* queue_ = nullptr;
   BarrelView* history_ = nullptr;

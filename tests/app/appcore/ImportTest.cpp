@@ -2,6 +2,9 @@
 // shipped models and Sonalyx, on short audio files made by the ffmpeg tool; the import
 // window runs as the user sees it and is driven by timers on the interface thread.
 #include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -140,6 +143,22 @@ TEST_F(ImportTest, DropOfTwoFilesAndAFolderStopsPlaybackAndTakesTheirSongs) {
       canonical(media_ + "/drop/folder/inner/four.mp3")};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(songLocations(networkText()), expected);
+}
+
+// A drop from the file manager onto the main window reaches the dropped-files import.
+TEST_F(ImportTest, FilesDroppedOnTheMainWindowAreImported) {
+  makeSong(media_ + "/dragged/song.wav", 480);
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(media_ + "/dragged"))});
+  QWidget* window = core_->mainWindow();
+  const QPoint at(window->width() / 2, window->height() / 2);
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &drop);
+  EXPECT_EQ(songLocations(networkText()),
+            std::vector<std::string>{canonical(media_ + "/dragged/song.wav")});
 }
 
 TEST_F(ImportTest, ITunesLibraryOfRealFiles) {

@@ -11,12 +11,15 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTableView>
+#include <QStyleFactory>
 #include <QTest>
+#include <QUrl>
 
 #include "app/appcore/AppCore.h"
 #include "app/mainwindow/GlobalKeys.h"
 #include "app/mainwindow/MainMenus.h"
 #include "app/mainwindow/MainWindow.h"
+#include "app/skin/Skin.h"
 #include "app_test_support.h"
 
 namespace zarvell::app {
@@ -39,6 +42,7 @@ class MainWindowTest : public ::testing::Test {
       PlayerView* view = window.get();
       return AppCore::Window{std::move(window), view};
     });
+    core_->setSkin(skin_);
     core_->initialise();
     ASSERT_TRUE(core_->player().loaded()) << core_->player().error();
     ASSERT_EQ(core_->loadNetwork("songs.xml"), 1);
@@ -61,6 +65,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   apptest::ScratchHome home_;
+  const Skin* skin_ = nullptr;  // none unless a test installs one
   std::unique_ptr<AppCore> core_;
 };
 
@@ -222,6 +227,23 @@ TEST_F(MainWindowTest, MaximiseFillsTheScreenKeepsTheNormalPlaceAndRestoreReturn
   EXPECT_EQ(core_->config().mainTop, 90);
 }
 
+// An empty skin folder: every control falls back to the Qt style and keeps its caption, and
+// the window still plays.
+TEST_F(MainWindowTest, WorksWithEveryBitmapMissing) {
+  Skin skin(QString::fromStdString(home_.path() + "/no-skin/"));
+  skin.install(apptest::application());
+  skin_ = &skin;
+  start();
+  auto* play = control<QPushButton>("PLAY_1035");
+  EXPECT_EQ(play->text(), "PLAY");
+  EXPECT_FALSE(window().grab().isNull());
+  core_->enqueueNodes({song("tone1k_2s.wav")}, false);
+  QTest::mouseClick(play, Qt::LeftButton);
+  EXPECT_TRUE(apptest::waitFor([&] { return core_->isPlaying(); }));
+  core_.reset();
+  QApplication::setStyle(QStyleFactory::create("Fusion"));  // the skin style goes with it
+}
+
 TEST_F(MainWindowTest, ToolTipsFollowTheSetting) {
   start();
   auto* next = control<QPushButton>("NEXT_1037");
@@ -244,6 +266,48 @@ TEST_F(MainWindowTest, LogInStateShownOnlyInWebMode) {
   core_->config().userName = "anna";
   window().updateLoginText();
   EXPECT_EQ(window().loginText(), "Logged in as anna");
+}
+
+TEST_F(MainWindowTest, EditAndViewItemsActOnTheEngineAndHelpItemsOpenTheirPages) {
+  start();
+  std::vector<QUrl> opened;
+  core_->setUrlOpener([&opened](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  });
+  Node* one = song("tone1k_20s.wav");
+  window().suggestionsView()->setFocus();
+  window().showInSuggestions(one);
+  ASSERT_EQ(window().selectedNodes(), std::vector<Node*>{one});
+  MainMenus& menus = window().menus();
+
+  menus.action(menu::kTaboo)->trigger();
+  EXPECT_TRUE(core_->engine().getTaboo(one));
+  menus.action(menu::kUntaboo)->trigger();
+  EXPECT_FALSE(core_->engine().getTaboo(one));
+  menus.action(menu::kBlock)->trigger();
+  EXPECT_TRUE(core_->engine().isBlocked(one));
+  menus.action(menu::kUnblock)->trigger();
+  EXPECT_FALSE(core_->engine().isBlocked(one));
+
+  menus.action(menu::kViewAlbums)->trigger();
+  menus.action(menu::kViewArtists)->trigger();
+  EXPECT_EQ(core_->viewStyle(), 1);
+  window().openMenu(command::kViewMenu);
+  EXPECT_TRUE(menus.action(menu::kViewSongs)->isChecked());
+  EXPECT_FALSE(menus.action(menu::kViewAlbums)->isChecked());
+  menus.menu(command::kViewMenu)->close();
+  menus.action(menu::kViewSongs)->trigger();
+  EXPECT_EQ(window().suggestionsView()->model()->rowCount(), 0);  // nothing left to show
+
+  menus.action(menu::kHelpContents)->trigger();
+  menus.action(menu::kHomepage)->trigger();
+  QTest::mouseClick(control<QPushButton>("Logo_1055"), Qt::LeftButton);
+  ASSERT_EQ(opened.size(), 3u);
+  EXPECT_TRUE(opened[0].isLocalFile());
+  EXPECT_TRUE(opened[0].toLocalFile().endsWith("help/index.html"));
+  EXPECT_EQ(opened[1], opened[2]);  // the logo opens the home page
+  EXPECT_EQ(opened[1].scheme(), "http");
 }
 
 }  // namespace
