@@ -90,7 +90,12 @@ MainWindow::MainWindow(AppCore& core)
   tab_ = new TabBarrelView(core, tabs_);
   tabs_->addTab(tab_, "My collection");
   if (auto users = core.makeUserListTab(  // web mode only
-          tabs_, [&core](QWidget* parent) { return new BarrelView(core, kUsersView, parent); },
+          tabs_,
+          [this, &core](QWidget* parent) {
+            auto* view = new BarrelView(core, kUsersView, parent);
+            wireView(*view);
+            return view;
+          },
           [](QWidget* view, const std::vector<Node*>& nodes) {
             static_cast<BarrelView*>(view)->setNodes(nodes);
           }))
@@ -385,6 +390,8 @@ void MainWindow::wireView(BarrelView& view) {
     const std::string link = core_.purchaseLink(node, key);
     if (!link.empty()) core_.openUrl(QString::fromStdString(link));
   });
+  connect(&view, &BarrelView::linkReportRequested, this,
+          [this](int which, const std::vector<Node*>& nodes) { core_.reportLinks(which, nodes); });
 }
 
 void MainWindow::setTransportPlaying(bool playing) {

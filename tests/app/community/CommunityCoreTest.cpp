@@ -296,9 +296,18 @@ TEST_F(LinkReportTest, EachLaterSongIsReportedWithTheFirstAndNonSongsAreRefused)
   EXPECT_EQ(core_->reportLinks(2, {three, two}), 1);
   EXPECT_EQ(requestLine(3), expectedLine("remove=y", 2, 1));
 
+  // The list views' report entries reach the same report.
+  const auto views = window().findChildren<BarrelView*>();
+  ASSERT_FALSE(views.isEmpty());
+  for (BarrelView* view : views) emit view->linkReportRequested(0, {two, three});
+  ASSERT_EQ(http_.requests().size(), 4u + views.size());
+  EXPECT_EQ(requestLine(4), expectedLine("linked=1", 1, 2));
+  http_.respond("200 OK", "ok");
+
   // One song alone: its features go up, nothing is reported.
+  const size_t before = http_.requests().size();
   EXPECT_EQ(core_->reportLinks(0, {three}), 0);
-  EXPECT_EQ(http_.requests().size(), 4u);
+  EXPECT_EQ(http_.requests().size(), before);
   EXPECT_EQ(server_.uploaded.back(), three);
 }
 
