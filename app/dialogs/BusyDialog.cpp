@@ -6,6 +6,8 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "ModalWorker.h"
+
 namespace zarvell::app {
 
 BusyDialog::BusyDialog(QWidget* parent, const QString& text)
@@ -34,20 +36,7 @@ void BusyDialog::abort() {
 }
 
 int BusyDialog::run(const std::function<int()>& job) {
-  int result = 0;
-  std::unique_ptr<QThread> worker(QThread::create([&] { result = job(); }));
-  connect(
-      worker.get(), &QThread::finished, this,
-      [this] {
-        running_ = false;
-        accept();
-      },
-      Qt::QueuedConnection);
-  running_ = true;
-  worker->start();
-  exec();
-  worker->wait();  // finished was delivered, so the thread has ended or is ending now
-  return result;
+  return runWhileModal(*this, job, QThread::InheritPriority, running_);
 }
 
 bool BusyDialog::onProgress(const ProgressInfo& info) {

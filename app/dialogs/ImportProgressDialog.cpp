@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "ModalWorker.h"
+
 namespace zarvell::app {
 
 ProgressCopy ProgressCopy::of(const ProgressInfo& info) {
@@ -97,20 +99,7 @@ ImportProgressDialog::ImportProgressDialog(QWidget* parent, std::function<void()
 }
 
 int ImportProgressDialog::run(const std::function<int()>& job) {
-  int result = 0;
-  std::unique_ptr<QThread> worker(QThread::create([&] { result = job(); }));
-  connect(
-      worker.get(), &QThread::finished, this,
-      [this] {
-        running_ = false;
-        accept();
-      },
-      Qt::QueuedConnection);
-  running_ = true;
-  worker->start(QThread::IdlePriority);
-  exec();
-  worker->wait();
-  return result;
+  return runWhileModal(*this, job, QThread::IdlePriority, running_);
 }
 
 bool ImportProgressDialog::onProgress(const ProgressInfo& info) {
