@@ -36,13 +36,8 @@ int main(int argc, char** argv) {
   skin.install(application);
 
   using zarvell::app::AppCore;
-  AppCore core(zarvell::joinCommandLine(argc, argv), [](AppCore& owner) {
-    auto window = std::make_unique<zarvell::app::MainWindow>(owner);
-    QObject::connect(&owner, &AppCore::loginStateChanged, window.get(),
-                     &zarvell::app::MainWindow::updateLoginText);
-    zarvell::app::PlayerView* view = window.get();
-    return AppCore::Window{std::move(window), view};
-  });
+  AppCore core(zarvell::joinCommandLine(argc, argv), zarvell::app::MainWindow::factory());
+
   core.setSkin(&skin);
   core.installCommunity();  // web mode only
   core.initialise();

@@ -105,6 +105,7 @@ MainWindow::MainWindow(AppCore& core)
 
   tab_->setViewWiring([this](BarrelView& view) { wireView(view); });
   connect(menus_, &MainMenus::triggered, this, &MainWindow::runMenuItem);
+  connect(&core_, &AppCore::loginStateChanged, this, &MainWindow::updateLoginText);
   // Files and folders dropped from the file manager are imported.
   new MediaDropFilter(this, [this](const std::vector<std::string>& paths) {
     core_.importDropped(paths);
@@ -115,6 +116,14 @@ MainWindow::MainWindow(AppCore& core)
   qApp->installEventFilter(globalKeys_);
   applyToolTips();
   updateLoginText();
+}
+
+AppCore::WindowFactory MainWindow::factory() {
+  return [](AppCore& core) {
+    auto window = std::make_unique<MainWindow>(core);
+    PlayerView* view = window.get();
+    return AppCore::Window{std::move(window), view};
+  };
 }
 
 MainWindow::~MainWindow() {

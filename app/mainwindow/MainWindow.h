@@ -18,6 +18,7 @@
 #include <functional>
 #include <vector>
 
+#include "app/appcore/AppCore.h"
 #include "app/appcore/PlayerView.h"
 
 class QLabel;
@@ -40,6 +41,9 @@ class MainWindow : public QWidget, public PlayerView {
  public:
   explicit MainWindow(AppCore& core);
   ~MainWindow() override;
+
+  // What AppCore makes its main window with (the program and every test of the window).
+  static AppCore::WindowFactory factory();
 
   // PlayerView
   void setTransportPlaying(bool playing) override;

@@ -42,11 +42,7 @@ int main(int argc, char** argv) {
   zarvell::app::Skin skin(QString::fromStdString(zarvell::programFolder() + "/skins/default/"));
   skin.install(application);
   using zarvell::app::AppCore;
-  AppCore core("", [](AppCore& owner) {
-    auto window = std::make_unique<zarvell::app::MainWindow>(owner);
-    zarvell::app::PlayerView* view = window.get();
-    return AppCore::Window{std::move(window), view};
-  });
+  AppCore core("", zarvell::app::MainWindow::factory());
   core.setSkin(&skin);
   core.initialise();
   if (core.loadNetwork(argv[1]) != 1) {

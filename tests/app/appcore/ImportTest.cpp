@@ -69,11 +69,7 @@ class ImportTest : public ::testing::Test {
   void SetUp() override {
     apptest::application();
     media_ = home_.path() + "/media";
-    core_ = std::make_unique<AppCore>("-DEBUG", [](AppCore& core) {
-      auto window = std::make_unique<MainWindow>(core);
-      PlayerView* view = window.get();
-      return AppCore::Window{std::move(window), view};
-    });
+    core_ = std::make_unique<AppCore>("-DEBUG", MainWindow::factory());
     core_->initialise();
     core_->messages().setAnswerer([this](const MessageRequest& r) {
       asked_.push_back(r.caption + "|" + r.text);

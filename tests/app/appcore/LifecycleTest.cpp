@@ -68,11 +68,7 @@ class Lifecycle : public ::testing::Test {
  protected:
   void SetUp() override { apptest::application(); }
   std::unique_ptr<AppCore> makeCore(const std::string& commandLine = "") {
-    return std::make_unique<AppCore>(commandLine, [](AppCore& core) {
-      auto window = std::make_unique<MainWindow>(core);
-      PlayerView* view = window.get();
-      return AppCore::Window{std::move(window), view};
-    });
+    return std::make_unique<AppCore>(commandLine, MainWindow::factory());
   }
   void writeDefaultNetwork() {
     apptest::writeSongNetwork(home_.file("networks/default.xml"),

@@ -24,11 +24,7 @@ class MediaControls : public ::testing::Test {
     const std::string shortSong = apptest::audioFixture("tone1k_2s.wav");
     apptest::writeSongNetwork(home_.file("songs.xml"),
                               {{"Long Song", longSong, 20, 0.1}, {"Short Song", shortSong, 2, 0.1}});
-    core_ = std::make_unique<AppCore>("", [](AppCore& core) {
-      auto window = std::make_unique<MainWindow>(core);
-      PlayerView* view = window.get();
-      return AppCore::Window{std::move(window), view};
-    });
+    core_ = std::make_unique<AppCore>("", MainWindow::factory());
     core_->initialise();
     ASSERT_EQ(core_->loadNetwork("songs.xml"), 1);
     longSong_ = core_->engine().getNodeByPath(longSong.c_str());

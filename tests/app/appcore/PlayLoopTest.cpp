@@ -31,11 +31,7 @@ class PlayLoop : public ::testing::Test {
   // Writes the network, creates the player core with its main window and loads it.
   void start(const std::vector<SongSpec>& songs) {
     apptest::writeSongNetwork(home_.file("songs.xml"), songs);
-    core_ = std::make_unique<AppCore>("", [](AppCore& core) {
-      auto window = std::make_unique<MainWindow>(core);
-      PlayerView* view = window.get();
-      return AppCore::Window{std::move(window), view};
-    });
+    core_ = std::make_unique<AppCore>("", MainWindow::factory());
     core_->initialise();
     ASSERT_TRUE(core_->player().loaded()) << core_->player().error();
     ASSERT_EQ(core_->loadNetwork("songs.xml"), 1);

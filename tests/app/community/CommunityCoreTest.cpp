@@ -44,13 +44,7 @@ class CommunityCoreTest : public ::testing::Test {
                               {{"One", audioFixture("tone1k_2s.wav"), 2, 0.5},
                                {"Two", audioFixture("tone1k_2s.mp3"), 2, 0.9},
                                {"Three", audioFixture("tone1k_20s.wav"), 20, 0.7}});
-    core_ = std::make_unique<AppCore>(commandLine, [](AppCore& core) {
-      auto window = std::make_unique<MainWindow>(core);
-      QObject::connect(&core, &AppCore::loginStateChanged, window.get(),
-                       &MainWindow::updateLoginText);
-      PlayerView* view = window.get();
-      return AppCore::Window{std::move(window), view};
-    });
+    core_ = std::make_unique<AppCore>(commandLine, MainWindow::factory());
     core_->initialise();
     ASSERT_EQ(core_->loadNetwork("songs.xml"), 1);
     core_->messages().setAnswerer([this](const MessageRequest& request) {

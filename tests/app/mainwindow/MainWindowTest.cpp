@@ -37,11 +37,7 @@ class MainWindowTest : public ::testing::Test {
                               {{"One", audioFixture("tone1k_20s.wav"), 20, 0.5},
                                {"Two", audioFixture("tone1k_2s.mp3"), 2, 0.9},
                                {"Three", audioFixture("tone1k_2s.wav"), 2, 0.7}});
-    core_ = std::make_unique<AppCore>(commandLine, [](AppCore& core) {
-      auto window = std::make_unique<MainWindow>(core);
-      PlayerView* view = window.get();
-      return AppCore::Window{std::move(window), view};
-    });
+    core_ = std::make_unique<AppCore>(commandLine, MainWindow::factory());
     core_->setSkin(skin_);
     core_->initialise();
     ASSERT_TRUE(core_->player().loaded()) << core_->player().error();

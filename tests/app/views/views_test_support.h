@@ -24,11 +24,7 @@ class ViewsFixture : public ::testing::Test {
                                                          {"Three", kMp3, 2, 0.1}});
     addSongLink(home_.file("songs.xml"), 100, 101, 0.4);  // One -> Two
     addKeyword(home_.file("songs.xml"), "Three", "zydeco");
-    core_ = std::make_unique<AppCore>("", [](AppCore& core) {
-      auto window = std::make_unique<MainWindow>(core);
-      PlayerView* view = window.get();
-      return AppCore::Window{std::move(window), view};
-    });
+    core_ = std::make_unique<AppCore>("", MainWindow::factory());
     core_->initialise();
     ASSERT_TRUE(core_->player().loaded()) << core_->player().error();
     ASSERT_EQ(core_->loadNetwork("songs.xml"), 1);
