@@ -156,7 +156,13 @@ TEST(ImportProgressDialog, CancelAndEscapeStopTheJobAndTheWindowClosesWhenItRetu
     SCOPED_TRACE(escape ? "Escape" : "Cancel button");
     ImportProgressDialog dialog(nullptr);
     ReportingJob job{&dialog};
-    QTimer::singleShot(50, &dialog, [&] {
+    // Cancel once the job is under way (an idle-priority worker may start late on a busy
+    // machine), checked every 10 ms.
+    QTimer poll;
+    bool sent = false;
+    QObject::connect(&poll, &QTimer::timeout, &dialog, [&] {
+      if (sent || job.reports.load() < 2) return;
+      sent = true;
       if (escape)
         QTest::keyClick(&dialog, Qt::Key_Escape);
       else
@@ -164,6 +170,7 @@ TEST(ImportProgressDialog, CancelAndEscapeStopTheJobAndTheWindowClosesWhenItRetu
       EXPECT_EQ(textOf(dialog, "ImportStatus"), "Please wait, aborting import...");
       EXPECT_TRUE(dialog.isVisible());  // stays until the job has returned
     });
+    poll.start(10);
     const int result = dialog.run([&job] { return job(); });
     EXPECT_EQ(result, -1);
     EXPECT_TRUE(dialog.cancelled());
