@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The model trainer: the committed settings give the build's files again, byte for byte;
-# hlcinfo lists the models the settings name; the settings search reads only the training
-# part; bad arguments, collections and settings files are refused with a reason.
+# hlcinfo lists the models the settings name (ensemble members with their own features);
+# the settings search and the cross-fitted score read only the training part; bad
+# arguments, collections and settings files are refused with a reason.
 # Usage: modeltrain_test.sh ZARVELL_TRAIN ARFF PROGRAM_NETWORKS SETTINGS
 set -uo pipefail
 train=$1
@@ -39,7 +40,30 @@ END
 grep -q '^label 1 -1$' "$work/two/hlc-any-amazed-suprised_angry-aggresive-rhythm" ||
   fail "an HLC model's first label is not 1"
 
+# An ensemble: its members follow in hlcinfo, each with its own 24 features, and train the
+# same files again.
+printf 'hlc has:010000 all 1 0\nensemble has:000001 3 24 2 0.08\n' > "$work/ens.txt"
+for run in 1 2; do
+  "$train" "$arff" "$work/ens$run" --settings "$work/ens.txt" --skip-pairwise ||
+    fail "training an ensemble failed"
+done
+[ "$(sed -n 's/^model \([^ ]*\).*/\1/p' "$work/ens1/hlcinfo" | tr '\n' ' ')" = \
+  "hlc-happy-pleased hlc-angry-aggresive-m1 hlc-angry-aggresive-m2 hlc-angry-aggresive-m3 " ] ||
+  fail "ensemble hlcinfo: $(cat "$work/ens1/hlcinfo")"
+for m in 2 3 4; do
+  [ "$(sed -n "${m}p" "$work/ens1/hlcinfo" | cut -d' ' -f3 | tr ',' '\n' | wc -l)" -eq 24 ] ||
+    fail "ensemble member line $m does not list 24 features"
+done
+[ "$(sed -n 2p "$work/ens1/hlcinfo" | cut -d' ' -f3)" != "$(sed -n 3p "$work/ens1/hlcinfo" | cut -d' ' -f3)" ] ||
+  fail "two ensemble members read the same features"
+for f in hlcinfo hlc-angry-aggresive-m1 hlc-angry-aggresive-m3; do
+  cmp -s "$work/ens1/$f" "$work/ens2/$f" || fail "$f is not reproduced"
+done
+
 "$train" "$arff" >/dev/null 2>&1; [ $? -eq 2 ] || fail "a missing folder argument is not a usage error"
+"$train" --score "$arff" >/dev/null 2>&1; [ $? -eq 2 ] || fail "--score without settings is not a usage error"
+"$train" --score "$arff" "$work/ens.txt" --folds 1 >/dev/null 2>&1; [ $? -eq 2 ] ||
+  fail "--score with one fold is not a usage error"
 "$train" --search "$arff" "$work/s.txt" --spreads 0.5 >/dev/null 2>&1; [ $? -eq 2 ] ||
   fail "a spread below 1 is not a usage error"
 printf '@relation x\n@data\n1,2\n' > "$work/bad.arff"
@@ -72,4 +96,16 @@ grep -q '^ *1  0\.[0-9]' "$work/small.txt.table" || fail "no scored rows: $(head
 "$train" "$work/small.arff" "$work/small" --settings "$work/small.txt" || fail "the searched settings do not train"
 [ "$(grep -c '^model hlc-' "$work/small/hlcinfo")" -eq "$(grep -c '^hlc ' "$work/small.txt")" ] ||
   fail "the searched settings' hlcinfo does not list its models"
+
+# The cross-fitted score: pools of the held-out part's size (50 of the 150), a figure between
+# 0 and 1, and the same output whatever the held-out rows hold.
+score() { "$train" --score "$1" "$work/ens.txt" --folds 2 --repeats 1 --pools 3; }
+score "$work/small.arff" > "$work/small.score" || fail "the score failed: $(cat "$work/small.score")"
+score "$work/changed.arff" > "$work/changed.score" || fail "the score on the changed collection failed"
+grep -Eq '^cross-fitted top-5 jaccard 0\.[0-9]{4}, .*\(4 models; 2 folds, 1 repeats, 3 pools of 50 songs' \
+  "$work/small.score" || fail "no score line: $(cat "$work/small.score")"
+cmp -s "$work/small.score" "$work/changed.score" || fail "the held-out rows changed the score"
+"$train" --score "$work/small.arff" "$work/bad.txt" 2>"$work/err.txt"; [ $? -eq 1 ] ||
+  fail "--score with a bad settings file does not fail"
+grep -q 'bad.txt line 2' "$work/err.txt" || fail "--score gave no reason: $(cat "$work/err.txt")"
 exit $failed

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -93,8 +94,15 @@ TEST_F(SettingsFile, RefusesWhatItCannotTrain) {
       {"hlc has:100000 all 1 0\npairwise 10.5 0.5 1 0\n", "line 2: expected"},
       {"hlc has:100000 all 1 0\npairwise 10 1.5 1 0\n", "line 2: expected"},
       {"hlc has:100000 all 1 0\nnormalisers 0.5\n", "line 2: expected"},  // narrower clamps more
-      {"# nothing but\npairwise 10 0.5 1 0\n", "no hlc models"},
+      {"# nothing but\npairwise 10 0.5 1 0\n", "no hlc or ensemble models"},
       {"\n\nmodel hlc-happy 1,2,3\n", "line 3: expected"},
+      {"ensemble has:110000 10 24 1 0\n", "line 1: not a model target"},
+      {"ensemble has:100000 0 24 1 0\n", "line 1: expected ensemble"},  // no members
+      {"ensemble has:100000 2.5 24 1 0\n", "line 1: expected ensemble"},
+      {"ensemble has:100000 10 73 1 0\n", "line 1: expected ensemble"},  // more than 72 features
+      {"ensemble has:100000 10 0 1 0\n", "line 1: expected ensemble"},
+      {"ensemble has:100000 10 24 0 0\n", "line 1: expected ensemble"},
+      {"ensemble has:100000 10 24 1\n", "line 1: expected"},
   };
   for (const auto& c : cases) {
     TrainSettings s;
@@ -106,6 +114,51 @@ TEST_F(SettingsFile, RefusesWhatItCannotTrain) {
   std::string error;
   EXPECT_FALSE(readSettings("/nonexistent/settings.txt", kLabels, s, error));
   EXPECT_NE(error.find("cannot open"), std::string::npos);
+}
+
+TEST_F(SettingsFile, EnsembleLinesBecomeTheirMembers) {
+  TrainSettings s;
+  std::string error;
+  ASSERT_TRUE(
+      read("hlc has:100000 all 1 0\nensemble has:010000 4 24 2 0.08\n"
+           "ensemble any:000110 3 72 1 0\n",
+           s, error))
+      << error;
+  ASSERT_EQ(s.hlc.size(), 8u);
+  EXPECT_EQ(s.hlc[0].member, 0);
+  EXPECT_TRUE(s.hlc[0].indexes.empty());
+  for (std::size_t i = 1; i < s.hlc.size(); ++i) {
+    const HlcModelPlan& m = s.hlc[i];
+    const bool first = i <= 4;
+    EXPECT_EQ(m.member, static_cast<int>(first ? i : i - 4)) << i;
+    EXPECT_EQ(m.mask, first ? 0b000010u : 0b011000u) << i;
+    EXPECT_EQ(m.c, first ? 2.0 : 1.0) << i;
+    ASSERT_EQ(m.indexes.size(), first ? 24u : 72u) << i;
+    EXPECT_TRUE(std::is_sorted(m.indexes.begin(), m.indexes.end())) << i;
+    EXPECT_EQ(std::adjacent_find(m.indexes.begin(), m.indexes.end()), m.indexes.end()) << i;
+    EXPECT_GE(m.indexes.front(), 1) << i;
+    EXPECT_LE(m.indexes.back(), kFeatureCount) << i;
+    EXPECT_EQ(featureIndexes(m), m.indexes) << i;
+    EXPECT_NE(m.resample, 0u) << i;  // every member learns from a resample
+  }
+  // Members differ from each other: their own features and their own resample.
+  EXPECT_NE(s.hlc[1].indexes, s.hlc[2].indexes);
+  EXPECT_NE(s.hlc[1].resample, s.hlc[2].resample);
+  EXPECT_NE(s.hlc[5].resample, s.hlc[6].resample);
+  // The same line gives the same members wherever it stands, and writes back as one line.
+  TrainSettings again;
+  ASSERT_TRUE(read("ensemble any:000110 3 72 1 0\nensemble has:010000 4 24 2 0.08\n", again, error))
+      << error;
+  EXPECT_EQ(again.hlc[3], s.hlc[1]);
+  EXPECT_EQ(again.hlc[0], s.hlc[5]);
+  const std::string text = settingsText(s, kLabels, {});
+  EXPECT_NE(text.find("\nhlc has:100000 all 1 0\nensemble has:010000 4 24 2 0.08\n"
+                      "ensemble any:000110 3 72 1 0\n"),
+            std::string::npos)
+      << text;
+  TrainSettings back;
+  ASSERT_TRUE(read(text, back, error)) << error;
+  EXPECT_EQ(back.hlc, s.hlc);
 }
 
 TEST(HlcTarget, PositiveSongsPerKind) {
@@ -149,6 +202,9 @@ TEST(HlcTarget, ModelFileNames) {
       {{HlcKind::Exactly, 0b011100}, "hlc-set-relaxing-calm_quiet-still_sad-lonely"},
   };
   for (const auto& c : cases) EXPECT_EQ(modelFileName(c.plan, names), c.file);
+  HlcModelPlan member{HlcKind::Has, 0b000010};
+  member.member = 7;
+  EXPECT_EQ(modelFileName(member, names), "hlc-happy-pleased-m7");
   // Every target kind has a name of its own: no two models of one settings file collide.
   EXPECT_NE(modelFileName({HlcKind::HasAll, 0b000110}, names),
             modelFileName({HlcKind::HasAny, 0b000110}, names));

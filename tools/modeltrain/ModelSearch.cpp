@@ -8,6 +8,7 @@
 #include <iostream>
 #include <map>
 
+#include "Folds.h"
 #include "ModelTrainer.h"
 #include "qorncore/manager/ClassVectors.h"
 #include "qorncore/manager/LinkInference.h"
@@ -15,7 +16,6 @@
 namespace qorn::training {
 namespace {
 
-constexpr uint64_t kFoldSeed = 7001;
 constexpr double kGridC[] = {0.5, 1, 2, 4, 8};
 constexpr double kGridGamma[] = {0.5, 1, 2};  // times 1 / the model's input count
 constexpr std::size_t kGridPoints = std::size(kGridC) * std::size(kGridGamma);
@@ -27,11 +27,6 @@ constexpr std::size_t kRescored = 40;  // screened combinations scored again by 
 constexpr const char* kGroupNames[] = {"label",        "lacks",        "pair", "set",
                                        "label/timbre", "label/rhythm", "union"};
 constexpr int kGroups = static_cast<int>(std::size(kGroupNames));
-
-struct Split {
-  std::vector<std::size_t> inner, val;  // training-part positions, ascending
-  std::vector<FeatureVector> x;         // every training song, normalised by the inner fit
-};
 
 // One HLC target with its validation outputs at every grid point.
 struct Target {
@@ -55,32 +50,6 @@ struct Scored {
   std::size_t pairwise = 0;
   std::size_t stage = 0;  // the normaliser spread's stage
 };
-
-std::vector<Split> makeSplits(const std::vector<reference::Song>& train, int folds, int repeats,
-                              double spread) {
-  std::vector<Split> splits;
-  for (int r = 0; r < repeats; ++r) {
-    std::vector<std::size_t> order(train.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    reference::Lcg rng(kFoldSeed + static_cast<uint64_t>(r));
-    for (std::size_t i = 0; i + 1 < order.size(); ++i)
-      std::swap(order[i], order[i + rng.below(order.size() - i)]);
-    std::vector<int> fold(train.size());
-    for (std::size_t p = 0; p < order.size(); ++p)
-      fold[order[p]] = static_cast<int>(p % static_cast<std::size_t>(folds));
-    for (int k = 0; k < folds; ++k) {
-      Split s;
-      std::vector<reference::Song> inner;
-      for (std::size_t i = 0; i < train.size(); ++i) {
-        (fold[i] == k ? s.val : s.inner).push_back(i);
-        if (fold[i] != k) inner.push_back(train[i]);
-      }
-      s.x = normalised(train, fitNormalisers(inner, spread));
-      splits.push_back(std::move(s));
-    }
-  }
-  return splits;
-}
 
 std::vector<Target> makeTargets(const std::vector<reference::Song>& train, std::size_t labelCount,
                                 std::size_t minSupport) {
@@ -138,7 +107,7 @@ void innerPart(const Split& s, const std::vector<reference::Song>& train,
 
 bool evaluateTarget(Target& t, const std::vector<reference::Song>& train,
                     const std::vector<Split>& splits, double spread, std::string& error) {
-  const std::vector<int> indexes = featureIndexes(t.plan.features);
+  const std::vector<int> indexes = featureIndexes(t.plan);
   t.out.assign(kGridPoints, {});
   t.logLoss.assign(kGridPoints, 0.0);
   for (std::size_t g = 0; g < kGridPoints; ++g) {

@@ -191,17 +191,22 @@ std::vector<SvmNode> hlcRow(const FeatureVector& x, const std::vector<int>& inde
 
 SvmModel trainHlcModel(const HlcModelPlan& plan, const std::vector<reference::Song>& songs,
                        const std::vector<FeatureVector>& x, std::string& error) {
-  const std::vector<int> indexes = featureIndexes(plan.features);
+  const std::vector<int> indexes = featureIndexes(plan);
+  // An ensemble member learns from its own bootstrap resample (drawn with replacement).
+  std::vector<std::size_t> chosen(songs.size());
+  reference::Lcg rng(plan.resample);
+  for (std::size_t s = 0; s < songs.size(); ++s)
+    chosen[s] = plan.resample != 0 ? rng.below(songs.size()) : s;
   std::vector<std::vector<SvmNode>> rows;
   std::vector<double> labels;
   std::size_t positives = 0;
-  for (std::size_t s = 0; s < songs.size(); ++s) {
+  for (std::size_t s : chosen) {
     rows.push_back(hlcRow(x[s], indexes));
     const bool positive = isPositive(plan, songs[s].labels);
     positives += positive ? 1 : 0;
     labels.push_back(positive ? 1.0 : -1.0);
   }
-  if (positives == 0 || positives == songs.size()) {
+  if (positives == 0 || positives == chosen.size()) {
     error = "a model target without both classes among the training songs";
     return SvmModel();
   }
@@ -257,8 +262,7 @@ bool trainAll(const Options& o, std::string& error) {
     }
     if (!save(model, folder + name, error)) return false;
     std::string indexes;
-    for (int i : featureIndexes(plan.features))
-      indexes += (indexes.empty() ? "" : ",") + std::to_string(i);
+    for (int i : featureIndexes(plan)) indexes += (indexes.empty() ? "" : ",") + std::to_string(i);
     hlcinfo += "model " + name + " " + indexes + "\n";
     if (o.verbose) std::cerr << "trained " << name << "\n";
   }

@@ -54,8 +54,9 @@ struct LabelledPair {
 std::vector<LabelledPair> choosePairs(const std::vector<reference::Song>& songs,
                                       std::size_t perClass, double similar, uint64_t seed);
 
-// One HLC model trained on `songs` (features `x`, parallel to it); empty with `error` set
-// when libsvm refuses (or a class has no song). Seeds libsvm's folds first: reproducible.
+// One HLC model trained on `songs` (features `x`, parallel to it), an ensemble member on its
+// bootstrap resample of them; empty with `error` set when libsvm refuses (or a class has no
+// song). Seeds libsvm's folds first: reproducible.
 SvmModel trainHlcModel(const HlcModelPlan& plan, const std::vector<reference::Song>& songs,
                        const std::vector<FeatureVector>& x, std::string& error);
 // The model's input for a song's normalised features: the plan's features, numbered from 1

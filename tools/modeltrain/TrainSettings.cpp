@@ -1,5 +1,6 @@
 #include "TrainSettings.h"
 
+#include <algorithm>
 #include <bit>
 #include <cctype>
 #include <cstdio>
@@ -7,12 +8,14 @@
 #include <locale>
 #include <sstream>
 
+#include "ReferenceSet.h"
 #include "qorncore/manager/features/FeatureSet.h"
 
 namespace qorn::training {
 namespace {
 
 constexpr int kTimbreCount = 64;  // features 1-64: spectral and MFCC statistics; 65-72 rhythm
+constexpr uint64_t kEnsembleSeed = 9001;
 
 struct KindName {
   HlcKind kind;
@@ -108,6 +111,31 @@ std::vector<int> featureIndexes(FeatureGroup group) {
   return out;
 }
 
+std::vector<int> featureIndexes(const HlcModelPlan& plan) {
+  return plan.indexes.empty() ? featureIndexes(plan.features) : plan.indexes;
+}
+
+std::vector<HlcModelPlan> ensembleMembers(const HlcModelPlan& base, int count, int subset) {
+  std::vector<HlcModelPlan> members;
+  for (int k = 1; k <= count; ++k) {
+    // Seeded by what the member is, not by where its line stands in the file.
+    reference::Lcg rng(
+        kEnsembleSeed + base.mask * 1000003ULL + static_cast<uint64_t>(base.kind) * 7919ULL +
+        static_cast<uint64_t>(subset) * 131ULL + static_cast<uint64_t>(k) * 104729ULL);
+    std::vector<int> all = featureIndexes(FeatureGroup::All);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(subset); ++i)
+      std::swap(all[i], all[i + rng.below(all.size() - i)]);
+    HlcModelPlan m = base;
+    m.features = FeatureGroup::All;
+    m.indexes.assign(all.begin(), all.begin() + subset);
+    std::sort(m.indexes.begin(), m.indexes.end());
+    m.resample = rng.next() | 1u;
+    m.member = k;
+    members.push_back(std::move(m));
+  }
+  return members;
+}
+
 const char* featureGroupName(FeatureGroup group) {
   switch (group) {
     case FeatureGroup::All:
@@ -153,6 +181,7 @@ std::string modelFileName(const HlcModelPlan& plan, const std::vector<std::strin
   name += labels;
   if (plan.features != FeatureGroup::All)
     name += std::string("-") + featureGroupName(plan.features);
+  if (plan.member > 0) name += "-m" + std::to_string(plan.member);
   return fileSafe(name);
 }
 
@@ -191,15 +220,30 @@ bool readSettings(const std::string& path, std::size_t labelCount, TrainSettings
         return false;
       }
       out.hlc.push_back(plan);
+    } else if (w[0] == "ensemble" && w.size() == 6) {
+      HlcModelPlan plan;
+      if (!parseTarget(w[1], labelCount, plan)) {
+        error = where + "not a model target for " + std::to_string(labelCount) + " labels: " + w[1];
+        return false;
+      }
+      if (!parseNumber(w[2], a) || a < 1 || a > 1000 ||
+          a != static_cast<double>(static_cast<int>(a)) || !parseNumber(w[3], b) || b < 1 ||
+          b > kFeatureCount || b != static_cast<double>(static_cast<int>(b)) ||
+          !parseNumber(w[4], plan.c) || plan.c <= 0 || !parseNumber(w[5], plan.gamma)) {
+        error = where + "expected ensemble TARGET COUNT (1-1000) SUBSET (1-72) C GAMMA";
+        return false;
+      }
+      for (HlcModelPlan& m : ensembleMembers(plan, static_cast<int>(a), static_cast<int>(b)))
+        out.hlc.push_back(std::move(m));
     } else {
       error = where +
-              "expected \"normalisers SPREAD\", \"pairwise PAIRS SIMILAR C GAMMA\" or \"hlc TARGET "
-              "FEATURES C GAMMA\"";
+              "expected \"normalisers SPREAD\", \"pairwise PAIRS SIMILAR C GAMMA\", \"hlc TARGET "
+              "FEATURES C GAMMA\" or \"ensemble TARGET COUNT SUBSET C GAMMA\"";
       return false;
     }
   }
   if (out.hlc.empty()) {
-    error = path + ": no hlc models";
+    error = path + ": no hlc or ensemble models";
     return false;
   }
   return true;
@@ -213,9 +257,24 @@ std::string settingsText(const TrainSettings& s, std::size_t labelCount,
   out += "pairwise " + std::to_string(s.pairwise.pairsPerClass) + " " +
          numberText(s.pairwise.similarJaccard) + " " + numberText(s.pairwise.c) + " " +
          numberText(s.pairwise.gamma) + "\n";
-  for (const HlcModelPlan& h : s.hlc)
-    out += "hlc " + targetText(h, labelCount) + " " + featureGroupName(h.features) + " " +
-           numberText(h.c) + " " + numberText(h.gamma) + "\n";
+  for (std::size_t i = 0; i < s.hlc.size(); ++i) {
+    const HlcModelPlan& h = s.hlc[i];
+    if (h.member == 0) {
+      out += "hlc " + targetText(h, labelCount) + " " + featureGroupName(h.features) + " " +
+             numberText(h.c) + " " + numberText(h.gamma) + "\n";
+      continue;
+    }
+    // A run of members 1, 2, ... of one target, C and gamma is one ensemble line.
+    std::size_t end = i + 1;
+    while (end < s.hlc.size() && s.hlc[end].member == static_cast<int>(end - i + 1) &&
+           s.hlc[end].kind == h.kind && s.hlc[end].mask == h.mask && s.hlc[end].c == h.c &&
+           s.hlc[end].gamma == h.gamma && s.hlc[end].indexes.size() == h.indexes.size())
+      ++end;
+    out += "ensemble " + targetText(h, labelCount) + " " + std::to_string(end - i) + " " +
+           std::to_string(h.indexes.size()) + " " + numberText(h.c) + " " + numberText(h.gamma) +
+           "\n";
+    i = end - 1;
+  }
   return out;
 }
 

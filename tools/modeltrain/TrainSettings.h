@@ -9,6 +9,13 @@
 //   pairwise PAIRS SIMILAR C GAMMA   PAIRS similar and as many dissimilar training pairs;
 //                                    "similar" means a label Jaccard of at least SIMILAR
 //   hlc TARGET FEATURES C GAMMA      one HLC model, listed in hlcinfo in file order
+//   ensemble TARGET COUNT SUBSET C GAMMA
+//                                    COUNT models of one target, each trained on its own
+//                                    bootstrap resample of the training songs over its own
+//                                    SUBSET features drawn at random from the 72 (fixed
+//                                    seeds); listed after each other in hlcinfo. Members agree
+//                                    on songs far from the target's boundary and disagree on
+//                                    songs near it, which spreads those songs apart in the CV.
 // TARGET is KIND:MASK, MASK one digit (0/1) per label in the collection's label order:
 //   has:MASK     the song carries the one label set in MASK
 //   lacks:MASK   the song does not carry it
@@ -36,6 +43,9 @@ struct HlcModelPlan {
   FeatureGroup features = FeatureGroup::All;
   double c = 1.0;
   double gamma = 0.0;
+  std::vector<int> indexes = {};  // ensemble members: their own features (1-based, ascending)
+  uint32_t resample = 0;          // ensemble members: the seed of their bootstrap resample
+  int member = 0;                 // ensemble members: 1, 2, ... within their ensemble
   bool operator==(const HlcModelPlan&) const = default;
 };
 
@@ -60,11 +70,18 @@ bool isPositive(const HlcModelPlan& plan, uint32_t labels);
 
 // The model's input features, 1-based, in the order it reads them.
 std::vector<int> featureIndexes(FeatureGroup group);
+// The same for one model: an ensemble member's own features, else its group's.
+std::vector<int> featureIndexes(const HlcModelPlan& plan);
+
+// The COUNT members of an ensemble of `base`'s target, C and gamma, each over SUBSET of the
+// 72 features (1 <= SUBSET <= 72). The same arguments give the same members.
+std::vector<HlcModelPlan> ensembleMembers(const HlcModelPlan& base, int count, int subset);
 
 // The model's file name: "hlc-<label>" for a "has" model of one label over all features,
 // else e.g. "hlc-not-<label>", "hlc-all-<label>_<label>", "hlc-any-<label>_<label>",
 // "hlc-set-<label>_<label>_<label>",
-// with "-timbre" or "-rhythm" for a feature subset. Unsafe file-name characters become '_'.
+// with "-timbre" or "-rhythm" for a feature subset and "-m<k>" for ensemble member k. Unsafe
+// file-name characters become '_'.
 std::string modelFileName(const HlcModelPlan& plan, const std::vector<std::string>& labelNames);
 
 // "has:010000"-style target text and the FEATURES word.
@@ -72,10 +89,12 @@ std::string targetText(const HlcModelPlan& plan, std::size_t labelCount);
 const char* featureGroupName(FeatureGroup group);
 
 // Reads a settings file for a collection of `labelCount` labels; false with `error` set
-// (naming the line) when it is not one. A file without hlc lines is refused.
+// (naming the line) when it is not one. A file without hlc or ensemble lines is refused.
+// Ensemble lines are read as their members, in out.hlc.
 bool readSettings(const std::string& path, std::size_t labelCount, TrainSettings& out,
                   std::string& error);
-// The file text of `settings`, after the comment lines of `header` (each written as "# ...").
+// The file text of `settings`, after the comment lines of `header` (each written as "# ...");
+// runs of ensemble members are written back as their ensemble line.
 std::string settingsText(const TrainSettings& settings, std::size_t labelCount,
                          const std::vector<std::string>& header);
 

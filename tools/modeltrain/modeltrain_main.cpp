@@ -3,9 +3,11 @@
 //                 [--pair-c C] [--pair-gamma G] [--skip-pairwise] [--verbose]
 //   zarvell-train --search ARFF SETTINGS_OUT [--folds K] [--repeats R] [--spreads S,S,...]
 //                 [--verbose]
+//   zarvell-train --score ARFF SETTINGS [--folds K] [--repeats R] [--pools P]
 // The first trains the files into OUTFOLDER with the settings of FILE (default: six label
 // models); the second chooses those settings by cross-validation inside the training part
-// and writes them, printing the table of scored combinations.
+// and writes them, printing the table of scored combinations; the third prints the
+// cross-fitted score of a settings file (CrossFitScore.h).
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "CrossFitScore.h"
 #include "ModelSearch.h"
 #include "ModelTrainer.h"
 #include "qorncore/datatypes/EngineLog.h"
@@ -23,7 +26,8 @@ constexpr const char* kUsage =
     "usage: zarvell-train ARFF OUTFOLDER [--settings FILE] [--pairs N] [--hlc-c C] [--hlc-gamma G]"
     " [--pair-c C] [--pair-gamma G] [--skip-pairwise] [--verbose]\n"
     "       zarvell-train --search ARFF SETTINGS_OUT [--folds K] [--repeats R] [--spreads S,S,...]"
-    " [--verbose]\n";
+    " [--verbose]\n"
+    "       zarvell-train --score ARFF SETTINGS [--folds K] [--repeats R] [--pools P]\n";
 
 // A positive number, or nothing.
 bool positiveNumber(const char* text, double& out) {
@@ -97,9 +101,46 @@ bool parse(int argc, char** argv, bool& search, qorn::training::Options& o,
   return true;
 }
 
+// Parses the --score arguments into `o`; false on a usage error.
+bool parseScore(int argc, char** argv, qorn::training::ScoreOptions& o) {
+  std::vector<std::string> positional;
+  for (int i = 2; i < argc; ++i) {
+    const std::string a = argv[i];
+    double v = 0;
+    if ((a == "--folds" || a == "--repeats" || a == "--pools") && i + 1 < argc) {
+      if (!positiveNumber(argv[++i], v) || v != static_cast<double>(static_cast<int>(v)))
+        return false;
+      (a == "--folds" ? o.folds : a == "--repeats" ? o.repeats : o.pools) = static_cast<int>(v);
+    } else if (!a.empty() && a[0] != '-') {
+      positional.push_back(a);
+    } else {
+      return false;
+    }
+  }
+  if (positional.size() != 2 || o.folds < 2) return false;
+  o.arffPath = positional[0];
+  o.settingsPath = positional[1];
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--score") {
+    qorn::training::ScoreOptions o;
+    if (!parseScore(argc, argv, o)) {
+      std::cerr << kUsage;
+      return 2;
+    }
+    std::error_code ec;
+    qorn::configureEngineLogging(
+        (std::filesystem::temp_directory_path(ec) / "zarvell-train.log").string());
+    std::string error;
+    const bool ok = qorn::training::runScore(o, std::cout, error);
+    qorn::shutdownEngineLogging();
+    if (!ok) std::cerr << "zarvell-train: " << error << "\n";
+    return ok ? 0 : 1;
+  }
   bool search = false;
   qorn::training::Options o;
   qorn::training::SearchOptions s;
