@@ -25,10 +25,7 @@ bool crossFittedVectors(const std::vector<HlcModelPlan>& plans,
     const Split& s = splits[si];
     std::vector<reference::Song> songs;
     std::vector<FeatureVector> x;
-    for (std::size_t i : s.inner) {
-      songs.push_back(train[i]);
-      x.push_back(s.x[i]);
-    }
+    innerPart(s, train, songs, x);
     std::vector<ClassVector>& cvs = out[si / static_cast<std::size_t>(folds)];
     for (const HlcModelPlan& plan : plans) {
       const SvmModel model = trainHlcModel(plan, songs, x, error);

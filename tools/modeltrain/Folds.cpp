@@ -37,4 +37,12 @@ std::vector<Split> makeSplits(const std::vector<reference::Song>& train, int fol
   return splits;
 }
 
+void innerPart(const Split& s, const std::vector<reference::Song>& train,
+               std::vector<reference::Song>& songs, std::vector<FeatureVector>& x) {
+  for (std::size_t i : s.inner) {
+    songs.push_back(train[i]);
+    x.push_back(s.x[i]);
+  }
+}
+
 }  // namespace qorn::training

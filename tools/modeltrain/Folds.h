@@ -21,4 +21,9 @@ struct Split {
 std::vector<Split> makeSplits(const std::vector<reference::Song>& train, int folds, int repeats,
                               double spread);
 
+// The songs of a split's training folds, appended to `songs` with their normalised features
+// to `x`.
+void innerPart(const Split& s, const std::vector<reference::Song>& train,
+               std::vector<reference::Song>& songs, std::vector<FeatureVector>& x);
+
 }  // namespace qorn::training

@@ -96,15 +96,6 @@ HlcModelPlan atPoint(HlcModelPlan plan, std::size_t point, double spread) {
 }
 
 // Trains the target at every grid point on every split and keeps its validation outputs.
-// The songs of a split's training folds, with their normalised features.
-void innerPart(const Split& s, const std::vector<reference::Song>& train,
-               std::vector<reference::Song>& songs, std::vector<FeatureVector>& x) {
-  for (std::size_t i : s.inner) {
-    songs.push_back(train[i]);
-    x.push_back(s.x[i]);
-  }
-}
-
 bool evaluateTarget(Target& t, const std::vector<reference::Song>& train,
                     const std::vector<Split>& splits, double spread, std::string& error) {
   const std::vector<int> indexes = featureIndexes(t.plan);

@@ -126,36 +126,35 @@ bool parseScore(int argc, char** argv, qorn::training::ScoreOptions& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::string(argv[1]) == "--score") {
-    qorn::training::ScoreOptions o;
-    if (!parseScore(argc, argv, o)) {
-      std::cerr << kUsage;
-      return 2;
-    }
-    std::error_code ec;
-    qorn::configureEngineLogging(
-        (std::filesystem::temp_directory_path(ec) / "zarvell-train.log").string());
-    std::string error;
-    const bool ok = qorn::training::runScore(o, std::cout, error);
-    qorn::shutdownEngineLogging();
-    if (!ok) std::cerr << "zarvell-train: " << error << "\n";
-    return ok ? 0 : 1;
-  }
-  bool search = false;
   qorn::training::Options o;
   qorn::training::SearchOptions s;
-  if (!parse(argc, argv, search, o, s)) {
+  qorn::training::ScoreOptions score;
+  bool search = false;
+  const bool scoring = argc > 1 && std::string(argv[1]) == "--score";
+  if (scoring ? !parseScore(argc, argv, score) : !parse(argc, argv, search, o, s)) {
     std::cerr << kUsage;
     return 2;
   }
+  enum class Mode { Train, Search, Score };
+  const Mode mode = scoring ? Mode::Score : search ? Mode::Search : Mode::Train;
   // The engine code it runs logs (normaliser reading, CV building); those lines go to a file
   // of their own.
   std::error_code ec;
   const std::filesystem::path log = std::filesystem::temp_directory_path(ec) / "zarvell-train.log";
   qorn::configureEngineLogging(log.string());
   std::string error;
-  const bool ok =
-      search ? qorn::training::runSearch(s, std::cout, error) : qorn::training::trainAll(o, error);
+  bool ok = false;
+  switch (mode) {
+    case Mode::Train:
+      ok = qorn::training::trainAll(o, error);
+      break;
+    case Mode::Search:
+      ok = qorn::training::runSearch(s, std::cout, error);
+      break;
+    case Mode::Score:
+      ok = qorn::training::runScore(score, std::cout, error);
+      break;
+  }
   qorn::shutdownEngineLogging();
   if (!ok) {
     std::cerr << "zarvell-train: " << error << "\n";
