@@ -11,6 +11,7 @@
 #   Build folder: $BENCH_BUILD_DIR (default build/bench-import).
 set -euo pipefail
 source "$(dirname "$0")/lib/count-argument.sh"
+source "$(dirname "$0")/lib/two-at-a-time.sh"
 count_argument N 1000 "$@"
 songs=$COUNT
 runs=${BENCH_IMPORT_RUNS:-3}
@@ -37,13 +38,7 @@ if [ ! -f "$cache/.complete" ]; then
       -metadata artist="Bench Artist $((i % 50))" -metadata album="Bench Album $((i % 100))" \
       "$cache/folder$((i % 10))/song$(printf %05d "$i").$ext"
   }
-  pids=()
-  for i in $(seq 0 $((songs - 1))); do
-    make_one "$i" &
-    pids+=($!)
-    if [ ${#pids[@]} -ge 2 ]; then wait "${pids[0]}"; pids=("${pids[@]:1}"); fi
-  done
-  for p in "${pids[@]}"; do wait "$p"; done
+  two_at_a_time make_one "$songs"
   touch "$cache/.complete"
 fi
 

@@ -14,6 +14,7 @@
 # model: $BENCH_IMPORT_MODEL (default the shipped <program>/networks/model).
 set -euo pipefail
 source "$(dirname "$0")/lib/count-argument.sh"
+source "$(dirname "$0")/lib/two-at-a-time.sh"
 count_argument N 1000 "$@"
 songs=$COUNT
 runs=${BENCH_IMPORT_RUNS:-3}
@@ -47,13 +48,7 @@ if [ ! -f "$cache/.complete" ]; then
       -metadata album="Bench Album $((i % 100))" -metadata genre="Bench" -metadata date=2005 \
       "${fmt[@]}" "$cache/song$(printf %05d "$i").$ext"
   }
-  pids=()
-  for i in $(seq 0 $((songs - 1))); do
-    make_one "$i" &
-    pids+=($!)
-    if [ ${#pids[@]} -ge 2 ]; then wait "${pids[0]}"; pids=("${pids[@]:1}"); fi
-  done
-  for p in "${pids[@]}"; do wait "$p"; done
+  two_at_a_time make_one "$songs"
   touch "$cache/.complete"
 fi
 
