@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <stdlib.h>
+
 #include "qorncore/manager/features/FeatureSet.h"
 
 namespace qorn::training {
@@ -15,21 +17,28 @@ namespace {
 
 constexpr std::size_t kLabels = 6;
 
+// Each test reads through a file in its own fresh folder: ctest runs tests as parallel
+// processes, and a name derived from the clock or the seed can be shared by two of them.
 class SettingsFile : public ::testing::Test {
  protected:
+  void SetUp() override {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "zarvell-train-settings-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    path_ = (folder_ / "settings.txt").string();
+  }
   void TearDown() override {
     std::error_code ec;
-    std::filesystem::remove(path_, ec);
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
   }
-  // Writes `text` to a scratch file and reads it as settings.
+  // Writes `text` to the scratch file and reads it as settings.
   bool read(const std::string& text, TrainSettings& out, std::string& error) {
     std::ofstream(path_, std::ios::binary | std::ios::trunc) << text;
     return readSettings(path_, kLabels, out, error);
   }
-  std::string path_ = (std::filesystem::temp_directory_path() /
-                       ("zarvell-train-settings-" +
-                        std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".txt"))
-                          .string();
+  std::filesystem::path folder_;
+  std::string path_;
 };
 
 TEST_F(SettingsFile, WrittenSettingsReadBackUnchanged) {
