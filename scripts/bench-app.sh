@@ -13,6 +13,7 @@
 # The network is generated once (kalvoret-netgen) into the build folder. Close other work
 # first: figures move with the load (printed).
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 source "$(dirname "$0")/lib/count-argument.sh"
 source "$(dirname "$0")/lib/timing.sh"
 count_argument RUNS 7 "$@"
@@ -20,9 +21,7 @@ runs=$COUNT
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${APP_BENCH_BUILD:-$root/build/bench-app}
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZARVELL_BENCHMARKS=ON -DZARVELL_TESTS=OFF >/dev/null
-cmake --build "$build" --target app_bench program kalvoret-netgen -j2 >/dev/null
+bench_build "$build" app_bench program kalvoret-netgen
 network=$build/network-100k.xml
 [ -s "$network" ] || "$build/program/kalvoret-netgen" --out "$network" >/dev/null 2>&1
 song=$build/gap-song.wav

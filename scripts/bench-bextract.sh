@@ -18,7 +18,5 @@ for arg in "$@"; do
 done
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BEXTRACT_BENCH_BUILD:-$root/build/bench-bextract}
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BEXTRACT_BENCH_BUILD_TYPE:-RelWithDebInfo}" \
-  -DZARVELL_BENCHMARKS=ON -DZARVELL_TESTS=OFF >/dev/null
-cmake --build "$build" --target bench_bextract -j2
+BENCH_BUILD_TYPE=${BEXTRACT_BENCH_BUILD_TYPE:-RelWithDebInfo} bench_build "$build" bench_bextract
 exec "$build/bench/bextract/bench_bextract" "$@"

@@ -16,7 +16,5 @@ for arg in "$@"; do
   esac
 done
 root=$(cd "$(dirname "$0")/.." && pwd)
-cmake -S "$root" -B "$root/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DZARVELL_BENCHMARKS=ON -DZARVELL_TESTS=OFF >/dev/null
-cmake --build "$root/build/bench" --target bench_engine -j2
+BENCH_BUILD_TYPE=${BENCH_BUILD_TYPE:-Release} bench_build "$root/build/bench" bench_engine
 exec "$root/build/bench/bench/engine/bench_engine" "$@"

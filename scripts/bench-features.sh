@@ -11,6 +11,7 @@
 # is a median of 5 repetitions; the report gives every run, the median and the worst,
 # with the load average.
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 usage() { sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; }
 case "${1:-}" in -h|--help) usage; exit 0 ;; esac
 runs=${BENCH_RUNS:-5}
@@ -25,9 +26,7 @@ for arg in "$@"; do
 done
 cd "$(dirname "$0")/.."
 build=${BENCH_BUILD_DIR:-build/bench-features}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVELL_BENCHMARKS=ON \
-  -DZARVELL_TESTS=OFF >/dev/null
-cmake --build "$build" --target bench_features -j2
+bench_build "$build" bench_features
 program="$build/bench/features/bench_features"
 csv="$build/bench_features.csv"
 alone="$build/bench_features_alone.csv"

@@ -10,6 +10,7 @@
 #   $BENCH_IMPORT_CACHE (default build/bench-import-window-cache/N).
 #   Build folder: $BENCH_BUILD_DIR (default build/bench-import).
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 source "$(dirname "$0")/lib/count-argument.sh"
 source "$(dirname "$0")/lib/two-at-a-time.sh"
 count_argument N 1000 "$@"
@@ -19,9 +20,7 @@ cd "$(dirname "$0")/.."
 build=${BENCH_BUILD_DIR:-build/bench-import}
 cache=$(realpath -m "${BENCH_IMPORT_CACHE:-build/bench-import-window-cache/$songs}")
 # An existing build folder (with benchmarks on) is used as it is configured.
-[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZARVELL_BENCHMARKS=ON -DZARVELL_TESTS=OFF >/dev/null
-cmake --build "$build" --target import_bench program -j2 >/dev/null
+BUILD_AS_CONFIGURED=1 bench_build "$build" import_bench program
 bench=$(realpath "$build/bench/app/import_bench")
 program=$(realpath "$build/program")
 

@@ -13,6 +13,7 @@
 # Build folder: $BENCH_BUILD_DIR (default build/bench-import, RelWithDebInfo). The pairwise
 # model: $BENCH_IMPORT_MODEL (default the shipped <program>/networks/model).
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 source "$(dirname "$0")/lib/count-argument.sh"
 source "$(dirname "$0")/lib/two-at-a-time.sh"
 count_argument N 1000 "$@"
@@ -21,9 +22,7 @@ runs=${BENCH_IMPORT_RUNS:-3}
 cd "$(dirname "$0")/.."
 build=${BENCH_BUILD_DIR:-build/bench-import}
 cache=$(realpath -m "${BENCH_IMPORT_CACHE:-build/bench-import-cache/$songs}")
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVELL_BENCHMARKS=ON \
-  -DZARVELL_TESTS=OFF >/dev/null
-cmake --build "$build" --target bench_import -j2
+bench_build "$build" bench_import
 bench=$(realpath "$build/bench/import/bench_import")
 program=$(realpath "$build/program")
 model=${BENCH_IMPORT_MODEL:-$program/networks/model}

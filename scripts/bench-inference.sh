@@ -11,6 +11,7 @@
 # (default 3); BENCH_BUILD_DIR build folder (default build/bench-inference, RelWithDebInfo).
 # Prints every run's lines, then the medians ("median ..." lines) and the load average.
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 usage() { sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; }
 large=0
 case "${1:-}" in
@@ -25,9 +26,7 @@ if ! [[ "$runs" =~ ^[1-9][0-9]*$ ]]; then
 fi
 cd "$(dirname "$0")/.."
 build=${BENCH_BUILD_DIR:-build/bench-inference}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVELL_BENCHMARKS=ON \
-  -DZARVELL_TESTS=OFF >/dev/null
-cmake --build "$build" --target bench_inference shipped_models -j2 >/dev/null
+bench_build "$build" bench_inference shipped_models
 program="$build/bench/inference/bench_inference"
 export ZARVELL_PROGRAM_DIR=$PWD/$build/program
 out=$(mktemp)

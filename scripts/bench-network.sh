@@ -14,15 +14,14 @@
 # Build folder: $BENCH_BUILD_DIR (default build/bench-network, RelWithDebInfo). The file is
 # written to $BENCH_NET_FILE (default <build>/network-100k.xml).
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 source "$(dirname "$0")/lib/count-argument.sh"
 count_argument RUNS 9 "$@"
 runs=$COUNT
 cd "$(dirname "$0")/.."
 build=${BENCH_BUILD_DIR:-build/bench-network}
 file=${BENCH_NET_FILE:-$build/network-100k.xml}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVELL_BENCHMARKS=ON \
-  -DZARVELL_TESTS=OFF >/dev/null
-cmake --build "$build" --target bench_network kalvoret -j2
+bench_build "$build" bench_network kalvoret
 bench="$build/bench/network/bench_network"
 console="$build/program/kalvoret"
 file=$(realpath -m "$file")

@@ -17,6 +17,7 @@
 # is the measure because the machine is shared: wall time also counts the time other
 # programs hold the processor, which differs from one run to the next.
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 source "$(dirname "$0")/lib/count-argument.sh"
 count_argument PAIRS 7 "$@"
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,9 +27,7 @@ build=${ORSANK_BENCH_BUILD:-$root/build/bench-orsank}
 data=$root/build/bench-data/orsank
 passes=3
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZARVELL_BENCHMARKS=ON -DZARVELL_TESTS=OFF >/dev/null
-cmake --build "$build" --target orsank_loop taglib_loop Orsank Velmor -j2 >/dev/null
+bench_build "$build" orsank_loop taglib_loop Orsank Velmor
 
 formats=(mp3 m4a wav wma flac ogg opus)
 codec() {

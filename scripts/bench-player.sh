@@ -15,6 +15,7 @@
 #         same way in the same process
 # and prints medians. Close other work first: figures move with the load (printed).
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 source "$(dirname "$0")/lib/count-argument.sh"
 count_argument ROUNDS 15 "$@"
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,9 +30,7 @@ if ! command -v gst-launch-1.0 >/dev/null; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends gstreamer1.0-tools
 fi
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZARVELL_BENCHMARKS=ON -DZARVELL_TESTS=OFF >/dev/null
-cmake --build "$build" --target player_start_bench internal -j2 >/dev/null
+bench_build "$build" player_start_bench internal
 bench=$build/bench/audioplugins/player_start_bench
 export ZARVELL_PROGRAM_DIR=$build/program ZARVELL_AUDIO_SINK=fake
 

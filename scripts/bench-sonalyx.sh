@@ -16,6 +16,7 @@
 # over the mono MP3 songs alone and over stereo MP3 songs (lines prefixed "mono_mp3_" and
 # "stereo_mp3_"), so that real stereo MP3 figures stand beside the mono ones.
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 source "$(dirname "$0")/lib/count-argument.sh"
 count_argument SONGS 200 "$@"
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -32,9 +33,7 @@ if ! command -v aubiomfcc >/dev/null || ! command -v aubiotrack >/dev/null; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends aubio-tools
 fi
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZARVELL_BENCHMARKS=ON -DZARVELL_TESTS=OFF >/dev/null
-cmake --build "$build" --target sonalyx_bench Sonalyx Tolvane Pradix -j2 >/dev/null
+bench_build "$build" sonalyx_bench Sonalyx Tolvane Pradix
 
 # Song i: two partials, pink noise and a tremolo pulse, 240 s, 44.1 kHz mono; format by i.
 mkdir -p "$data" "$windows"

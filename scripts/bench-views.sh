@@ -13,15 +13,14 @@
 # Environment: VIEWS_BENCH_BUILD  build folder (default build/bench-views)
 # Close other work first: figures move with the load (printed).
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 source "$(dirname "$0")/lib/count-argument.sh"
 count_argument RUNS 5 "$@"
 runs=$COUNT
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VIEWS_BENCH_BUILD:-$root/build/bench-views}
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZARVELL_BENCHMARKS=ON -DZARVELL_TESTS=OFF >/dev/null
-cmake --build "$build" --target views_bench program kalvoret-netgen -j2 >/dev/null
+bench_build "$build" views_bench program kalvoret-netgen
 network=$build/network-100k.xml
 [ -s "$network" ] || "$build/program/kalvoret-netgen" --out "$network" >/dev/null 2>&1
 

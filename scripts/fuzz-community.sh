@@ -8,15 +8,14 @@
 # <build>/corpus-reply, seeded from fuzz/community/seeds; crashes land in
 # <build>/crashes-reply. Exits non-zero when the target finds a crash.
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 source "$(dirname "$0")/lib/count-argument.sh"
 count_argument SECONDS 600 "$@"
 seconds=$COUNT
 cd "$(dirname "$0")/.."
 build=${FUZZ_BUILD_DIR:-build/fuzz-community}
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZARVELL_FUZZERS=ON -DZARVELL_TESTS=OFF -DZARVELL_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" --target fuzz_community_reply -j2
+fuzz_build "$build" fuzz_community_reply
 
 corpus="$build/corpus-reply"
 crashes="$build/crashes-reply"

@@ -8,6 +8,7 @@
 # <build>/crashes-<target>. Each target uses its dictionary fuzz/features/<target>.dict and
 # inputs of up to 1 MB. Exits non-zero when a target finds a crash.
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 usage() { sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; }
 case "${1:-}" in -h|--help) usage; exit 0 ;; esac
 if [ $# -gt 2 ]; then
@@ -28,9 +29,7 @@ build=${FUZZ_BUILD_DIR:-build/fuzz-features}
 targets=(xml store)
 [ "$which" = all ] || targets=("$which")
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZARVELL_FUZZERS=ON -DZARVELL_TESTS=OFF -DZARVELL_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" --target "${targets[@]/#/fuzz_features_}" -j2
+fuzz_build "$build" "${targets[@]/#/fuzz_features_}"
 
 status=0
 for target in "${targets[@]}"; do

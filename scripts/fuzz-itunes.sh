@@ -10,6 +10,7 @@
 # <build>/corpus-itunes, seeded from fuzz/itunes/seeds; crashes land in
 # <build>/crashes-itunes. Exits non-zero when the target finds a crash, 2 on bad usage.
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 source "$(dirname "$0")/lib/count-argument.sh"
 count_argument SECONDS 600 "$@"
 seconds=$COUNT
@@ -17,9 +18,7 @@ cd "$(dirname "$0")/.."
 build=${FUZZ_BUILD_DIR:-build/fuzz-itunes}
 max_len=$((1024 * 1024))
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZARVELL_FUZZERS=ON -DZARVELL_TESTS=OFF -DZARVELL_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" --target fuzz_itunes -j2
+fuzz_build "$build" fuzz_itunes
 
 corpus="$build/corpus-itunes"
 crashes="$build/crashes-itunes"

@@ -9,6 +9,7 @@
 # <build>/corpus-network, seeded from fuzz/network/seeds; crashes land in
 # <build>/crashes-network. Exits non-zero when the target finds a crash, 2 on bad usage.
 set -euo pipefail
+source "$(dirname "$0")/lib/build-targets.sh"
 source "$(dirname "$0")/lib/count-argument.sh"
 count_argument SECONDS 600 "$@"
 seconds=$COUNT
@@ -16,9 +17,7 @@ cd "$(dirname "$0")/.."
 build=${FUZZ_BUILD_DIR:-build/fuzz-network}
 max_len=$((1024 * 1024))
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZARVELL_FUZZERS=ON -DZARVELL_TESTS=OFF -DZARVELL_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" --target fuzz_network -j2
+fuzz_build "$build" fuzz_network
 
 corpus="$build/corpus-network"
 crashes="$build/crashes-network"
