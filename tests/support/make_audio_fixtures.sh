@@ -12,6 +12,7 @@
 #   .m4a  AAC-LC in MP4, 44.1 kHz mono, 32 kbit/s (moov atom at the end)
 #   .wma  WMA v2 in ASF, 44.1 kHz mono, 32 kbit/s
 #   .wav  PCM signed 16-bit, 22,050 Hz mono (except tone1k_20s.wav, see below)
+#   .ogg  Vorbis in Ogg, 44.1 kHz mono, quality 2 (libvorbis)
 #
 # Marker files (window placement):
 #   marker65_240s.{mp3,m4a,wav,wma}  240 s, one burst at 65.0 s
@@ -20,8 +21,8 @@
 #                                    "Fixture Album", genre "Test", year 2004, track 1) and
 #                                    a 128x128 PNG front cover (about 24 kB), so the audio starts after a
 #                                    tag of several kilobytes
-#   marker_50s.{mp3,wav}             50 s, one burst at 25.0 s
-#   marker_100s.{mp3,wav}            100 s, bursts at 15.0 s and 65.0 s
+#   marker_50s.{mp3,wav,ogg}         50 s, one burst at 25.0 s
+#   marker_100s.{mp3,wav,ogg}        100 s, bursts at 15.0 s and 65.0 s
 # Tones (sine, amplitude 0.5):
 #   tone1k_20s.{mp3,m4a,wma}         20 s, 1 kHz, 44.1 kHz mono
 #   tone1k_20s.wav                   20 s, 1 kHz, 44.1 kHz STEREO (both channels equal), to
@@ -77,6 +78,7 @@ enc_mp3() { ff -f lavfi -i "$1" "${bitexact[@]}" -ac 1 -ar 44100 -c:a libmp3lame
 enc_m4a() { ff -f lavfi -i "$1" "${bitexact[@]}" -ac 1 -ar 44100 -c:a aac -b:a 32k "$2"; }
 enc_wma() { ff -f lavfi -i "$1" "${bitexact[@]}" -ac 1 -ar 44100 -c:a wmav2 -b:a 32k "$2"; }
 enc_wav() { ff -f lavfi -i "$1" "${bitexact[@]}" -ac 1 -ar 22050 -c:a pcm_s16le "$2"; }
+enc_ogg() { ff -f lavfi -i "$1" "${bitexact[@]}" -ac 1 -ar 44100 -c:a libvorbis -q:a 2 "$2"; }
 
 # Runs up to two encodes at a time (the machine is shared).
 pids=()
@@ -106,9 +108,11 @@ bg ff -f lavfi -i "$m65" -i "$cover" -map 0:a -map 1:v \
 m50=$(marker_src 50 25)
 bg enc_mp3 "$m50" "$out/marker_50s.mp3"
 bg enc_wav "$m50" "$out/marker_50s.wav"
+bg enc_ogg "$m50" "$out/marker_50s.ogg"
 m100=$(marker_src 100 15 65)
 bg enc_mp3 "$m100" "$out/marker_100s.mp3"
 bg enc_wav "$m100" "$out/marker_100s.wav"
+bg enc_ogg "$m100" "$out/marker_100s.ogg"
 
 t1k20="aevalsrc=exprs='0.5*sin(2*PI*1000*t)':s=44100:d=20"
 bg enc_mp3 "$t1k20" "$out/tone1k_20s.mp3"

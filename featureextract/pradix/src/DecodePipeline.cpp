@@ -180,100 +180,149 @@ gsthandles::ElementRef make(const char* factory) {
   return gsthandles::ElementRef(element);
 }
 
-}  // namespace
+// How a run reaches the window: by an accurate seek, or by decoding from the start while
+// the capture drops what lies before the window.
+enum class Approach { kSeek, kPlayThrough };
 
-DecodeOutcome decodeWithPipeline(const DecodeRequest& req) {
-  DecodeOutcome out;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(req.timeoutMs);
-  if (!gstreamerReady()) {
-    out.status = ZARVELL_E_UNEXPECTED;
-    return out;
+// One pipeline over the request, built by the constructor and run once by run(). The
+// capture and the linker are declared before the elements: both must outlive the
+// pipeline's streaming threads, which stop when the pipeline is released.
+class PipelineRun {
+ public:
+  explicit PipelineRun(const DecodeRequest& req) : capture_(req.buffer, req.capacity) {
+    build(req.path);
   }
-  // Declared before the pipeline: both must outlive its streaming threads.
-  CaptureSink capture(req.buffer, req.capacity);
-  Linker linker;
+  PipelineRun(const PipelineRun&) = delete;
+  PipelineRun& operator=(const PipelineRun&) = delete;
 
+  // Decodes the window; the pipeline is stopped when this returns. `seekBroke` tells that
+  // a seek was made and the stream then failed or ended with nothing captured.
+  DecodeOutcome run(const DecodeRequest& req, Clock::time_point deadline, Approach approach,
+                    bool& seekBroke);
+
+ private:
+  void build(const std::string& path);
+  // The song's own length in seconds (0 when unknown), without the decoder's lag, which
+  // `delay` receives.
+  double measure(double& delay);
+
+  CaptureSink capture_;
+  Linker linker_;
+  gsthandles::PipelineRef pipeline_;
+  gsthandles::BusRef bus_;
+  bool built_ = false;
+};
+
+void PipelineRun::build(const std::string& path) {
   gsthandles::ElementRef source = make("filesrc"), decode = make("decodebin"),
                          convert = make("audioconvert"), resample = make("audioresample"),
                          filter = make("capsfilter"), sink = make("appsink");
   GstElement* bin = gst_pipeline_new(nullptr);
   if (bin != nullptr) gst_object_ref_sink(bin);
-  gsthandles::PipelineRef pipeline(bin);
-  if (!source || !decode || !convert || !resample || !filter || !sink || !pipeline) {
-    out.status = ZARVELL_E_UNEXPECTED;
-    return out;
-  }
-  g_object_set(source.get(), "location", req.path.c_str(), nullptr);
+  pipeline_ = gsthandles::PipelineRef(bin);
+  if (!source || !decode || !convert || !resample || !filter || !sink || !pipeline_) return;
+  g_object_set(source.get(), "location", path.c_str(), nullptr);
   gsthandles::CapsRef caps(gst_caps_new_simple(
       "audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout", G_TYPE_STRING, "interleaved",
       "channels", G_TYPE_INT, 1, "rate", G_TYPE_INT, ZARVELL_DECODER_SAMPLE_RATE, nullptr));
   g_object_set(filter.get(), "caps", caps.get(), nullptr);
   g_object_set(sink.get(), "sync", FALSE, "emit-signals", FALSE, nullptr);
-  capture.attach(sink.get());
+  capture_.attach(sink.get());
 
-  gst_bin_add_many(GST_BIN(pipeline.get()), source.get(), decode.get(), convert.get(),
+  gst_bin_add_many(GST_BIN(pipeline_.get()), source.get(), decode.get(), convert.get(),
                    resample.get(), filter.get(), sink.get(), nullptr);
   if (!gst_element_link(source.get(), decode.get()) ||
       !gst_element_link_many(convert.get(), resample.get(), filter.get(), sink.get(), nullptr)) {
+    return;
+  }
+  linker_.convert = convert.get();
+  g_signal_connect(decode.get(), "autoplug-continue", G_CALLBACK(onAutoplugContinue), &linker_);
+  g_signal_connect(decode.get(), "autoplug-select", G_CALLBACK(onAutoplugSelect), nullptr);
+  g_signal_connect(decode.get(), "pad-added", G_CALLBACK(onPadAdded), &linker_);
+  g_signal_connect(decode.get(), "no-more-pads", G_CALLBACK(onNoMorePads), &linker_);
+  bus_ = gsthandles::BusRef(gst_element_get_bus(pipeline_.get()));
+  built_ = static_cast<bool>(bus_);
+}
+
+double PipelineRun::measure(double& delay) {
+  bool durationHasDelay = false;
+  {
+    const std::lock_guard<std::mutex> lock(linker_.mutex);
+    delay = linker_.delaySeconds;
+    durationHasDelay = linker_.durationHasDelay;
+  }
+  double duration = durationSeconds(pipeline_.get());
+  if (durationHasDelay && duration > delay) duration -= delay;
+  return duration;
+}
+
+DecodeOutcome PipelineRun::run(const DecodeRequest& req, Clock::time_point deadline,
+                               Approach approach, bool& seekBroke) {
+  seekBroke = false;
+  DecodeOutcome out;
+  if (!built_) {
     out.status = ZARVELL_E_UNEXPECTED;
     return out;
   }
-  linker.convert = convert.get();
-  g_signal_connect(decode.get(), "autoplug-continue", G_CALLBACK(onAutoplugContinue), &linker);
-  g_signal_connect(decode.get(), "autoplug-select", G_CALLBACK(onAutoplugSelect), nullptr);
-  g_signal_connect(decode.get(), "pad-added", G_CALLBACK(onPadAdded), &linker);
-  g_signal_connect(decode.get(), "no-more-pads", G_CALLBACK(onNoMorePads), &linker);
-
-  gsthandles::BusRef bus(gst_element_get_bus(pipeline.get()));
-  Wait wait = preroll(pipeline.get(), bus.get(), deadline);
+  Wait wait = preroll(pipeline_.get(), bus_.get(), deadline);
   if (wait != Wait::kReached) {
     out.status = wait == Wait::kEnded ? ZARVELL_E_FAIL : statusOf(wait);
     return out;
   }
-
   double delay = 0.0;
-  bool durationHasDelay = false;
-  {
-    const std::lock_guard<std::mutex> lock(linker.mutex);
-    delay = linker.delaySeconds;
-    durationHasDelay = linker.durationHasDelay;
-  }
-  // The song's own length, without the decoder's lag.
-  double duration = durationSeconds(pipeline.get());
-  if (durationHasDelay && duration > delay) duration -= delay;
+  const double duration = measure(delay);
   if (duration < 2147483647.0) out.mediaSeconds = static_cast<int32_t>(duration);
   const Window window = windowFor(duration, req.startSeconds, req.lengthSeconds);
   // Positions on the decoded timeline of the window's audio.
   const double from = window.start + delay;
   const double to = window.end + delay;
-  capture.arm(from, to);
-  const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-  if (gst_element_seek(pipeline.get(), 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
-                       static_cast<gint64>(std::llround(from * GST_SECOND)), GST_SEEK_TYPE_SET,
-                       static_cast<gint64>(std::llround(to * GST_SECOND)))) {
+  capture_.arm(from, to);
+  bool sought = false;
+  if (approach == Approach::kSeek) {
+    const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    sought =
+        gst_element_seek(pipeline_.get(), 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
+                         static_cast<gint64>(std::llround(from * GST_SECOND)), GST_SEEK_TYPE_SET,
+                         static_cast<gint64>(std::llround(to * GST_SECOND)));
     // A flushing seek in PAUSED prerolls again; a container that cannot seek plays from
     // where it is and the capture drops what lies before the window.
-    wait = waitFor(bus.get(), GST_MESSAGE_ASYNC_DONE, deadline);
-    if (wait == Wait::kFailed || wait == Wait::kTimedOut) {
-      out.status = statusOf(wait);
-      out.samples = capture.written();
-      return out;
-    }
+    if (sought) wait = waitFor(bus_.get(), GST_MESSAGE_ASYNC_DONE, deadline);
   }
-
-  if (wait != Wait::kEnded) {
-    if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+  if (wait == Wait::kReached) {
+    if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
       wait = Wait::kFailed;
     } else {
-      wait = waitFor(bus.get(), GST_MESSAGE_EOS, deadline);
+      wait = waitFor(bus_.get(), GST_MESSAGE_EOS, deadline);
     }
   }
-  gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+  gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
   out.status = statusOf(wait);
-  out.samples = capture.written();
+  out.samples = capture_.written();
+  seekBroke = sought && wait != Wait::kTimedOut && out.samples == 0;
   // Nothing decoded in the window (a window past the data that is really there) is a
   // failure, not an empty success.
   if (out.status == ZARVELL_S_OK && out.samples == 0) out.status = ZARVELL_E_FAIL;
+  return out;
+}
+
+}  // namespace
+
+DecodeOutcome decodeWithPipeline(const DecodeRequest& req) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(req.timeoutMs);
+  if (!gstreamerReady()) {
+    DecodeOutcome out;
+    out.status = ZARVELL_E_UNEXPECTED;
+    return out;
+  }
+  bool seekBroke = false;
+  DecodeOutcome out = PipelineRun(req).run(req, deadline, Approach::kSeek, seekBroke);
+  if (seekBroke) {
+    // Some streams decode from their start but break when sought, such as Ogg files whose
+    // first audio page carries a negative granule position (written by early encoders): the
+    // seek ends them at once. They are decoded again from the start, within the same
+    // time-out.
+    out = PipelineRun(req).run(req, deadline, Approach::kPlayThrough, seekBroke);
+  }
   return out;
 }
 

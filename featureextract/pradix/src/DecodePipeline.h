@@ -25,6 +25,8 @@ struct DecodeOutcome {
 // Runs the pipeline: prerolls it to learn the duration, applies the window rule, seeks
 // accurately to the window and plays it (as fast as it decodes) into the buffer until the
 // window ends, the buffer is full, the song ends, an error occurs or the time-out passes.
+// A stream that fails or ends after the seek with nothing captured is decoded once more
+// from its start, the samples before the window dropped.
 // The pipeline is stopped before returning, so nothing writes into the buffer afterwards.
 // Status: 0; ZARVELL_E_FAIL (cannot open/decode, no audio); ZARVELL_E_ABORT (time-out);
 // ZARVELL_E_UNEXPECTED (GStreamer or an element missing). Throws only std::bad_alloc.

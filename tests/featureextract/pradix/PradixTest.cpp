@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -55,6 +58,47 @@ class PradixTest : public ::testing::Test {
 
 zarvell::Module* PradixTest::module_ = nullptr;
 PradixExtractAudioDSFn PradixTest::extract_ = nullptr;
+
+// The Ogg page checksum: CRC-32 with polynomial 0x04C11DB7, no reflection, initial value 0,
+// over the page with its checksum field zeroed.
+uint32_t oggChecksum(const unsigned char* page, size_t size) {
+  uint32_t crc = 0;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= static_cast<uint32_t>(page[i]) << 24;
+    for (int bit = 0; bit < 8; ++bit)
+      crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+  }
+  return crc;
+}
+
+// Copies the Ogg file `from` to `to` with the granule position of its first audio page (the
+// first page with a positive one) set to `granule`, checksum renewed: the mark some early
+// Vorbis encoders left. Returns false when `from` has no such page.
+bool writeWithFirstGranule(const std::string& from, const std::string& to, int64_t granule) {
+  std::ifstream in(from, std::ios::binary);
+  std::vector<unsigned char> d((std::istreambuf_iterator<char>(in)), {});
+  for (size_t at = 0;
+       at + 27 <= d.size() && std::equal(d.begin() + at, d.begin() + at + 4, "OggS");) {
+    const size_t segments = d[at + 26];
+    size_t size = 27 + segments;
+    for (size_t i = 0; i < segments && at + 27 + i < d.size(); ++i) size += d[at + 27 + i];
+    if (at + size > d.size()) return false;
+    int64_t old = 0;
+    for (int i = 7; i >= 0; --i) old = (old << 8) | d[at + 6 + i];
+    if (old > 0) {
+      for (int i = 0; i < 8; ++i)
+        d[at + 6 + i] = static_cast<unsigned char>(static_cast<uint64_t>(granule) >> (8 * i));
+      std::fill_n(d.begin() + at + 22, 4, 0);
+      const uint32_t crc = oggChecksum(d.data() + at, size);
+      for (int i = 0; i < 4; ++i) d[at + 22 + i] = static_cast<unsigned char>(crc >> (8 * i));
+      std::ofstream(to, std::ios::binary)
+          .write(reinterpret_cast<const char*>(d.data()), static_cast<std::streamsize>(d.size()));
+      return true;
+    }
+    at += size;
+  }
+  return false;
+}
 
 // Short songs: the end is cut to the duration and the start moves back by as much.
 TEST_F(PradixTest, WindowMovesBackForShortSongs) {
@@ -116,6 +160,37 @@ TEST_F(PradixTest, TruncatedFilesGiveTheDataThatIsThere) {
     ASSERT_EQ(d.status, ZARVELL_S_OK);
     EXPECT_EQ(d.media, c.media);
     EXPECT_NEAR(d.count, c.seconds * kRate, kRate / 10);
+  }
+}
+
+// An Ogg Vorbis file whose first audio page has a negative granule position (as some early
+// encoders wrote them) plays from its start, but a seek ends its stream at once: the window
+// is then read by decoding from the start.
+TEST_F(PradixTest, OggThatBreaksWhenSoughtStillGivesItsWindow) {
+  const ScratchDir dir;
+  struct Case {
+    const char* name;
+    double burst;        // seconds into the song
+    double windowStart;  // in the intact song
+    int32_t seconds;     // the intact song's length
+  };
+  for (const Case& c :
+       {Case{"marker_50s.ogg", 25.0, 0.0, 50}, Case{"marker_100s.ogg", 15.0, 10.0, 100}}) {
+    SCOPED_TRACE(c.name);
+    const std::string broken = dir.path() + "/" + c.name;
+    ASSERT_TRUE(writeWithFirstGranule(fixture(c.name), broken, -104));
+    const Decoded d = decode(broken);
+    ASSERT_EQ(d.status, ZARVELL_S_OK);
+    EXPECT_EQ(d.count, kCapacity);
+    // GStreamer drops the broken page, about a second of audio here: the song comes out that
+    // much shorter and its audio that much earlier.
+    EXPECT_NEAR(d.media, c.seconds - 1, 1);
+    const auto onset = firstOnsetSeconds(d.samples, d.count);
+    ASSERT_TRUE(onset.has_value());
+    std::printf("[ window   ] %s with a negative granule: onset %.4f s, media %d s\n", c.name,
+                *onset, d.media);
+    EXPECT_NEAR(*onset, c.burst - c.windowStart, 1.1);
+    expectGuardIntact(d, kCapacity);
   }
 }
 
