@@ -16,11 +16,16 @@ constexpr long kMaxFileSize = 200 * 1024;
 
 log4cplus::LogLevel toLog4cplus(LogLevel level) {
   switch (level) {
-    case LogLevel::Debug: return log4cplus::DEBUG_LOG_LEVEL;
-    case LogLevel::Info: return log4cplus::INFO_LOG_LEVEL;
-    case LogLevel::Warn: return log4cplus::WARN_LOG_LEVEL;
-    case LogLevel::Error: return log4cplus::ERROR_LOG_LEVEL;
-    case LogLevel::Fatal: return log4cplus::FATAL_LOG_LEVEL;
+    case LogLevel::Debug:
+      return log4cplus::DEBUG_LOG_LEVEL;
+    case LogLevel::Info:
+      return log4cplus::INFO_LOG_LEVEL;
+    case LogLevel::Warn:
+      return log4cplus::WARN_LOG_LEVEL;
+    case LogLevel::Error:
+      return log4cplus::ERROR_LOG_LEVEL;
+    case LogLevel::Fatal:
+      return log4cplus::FATAL_LOG_LEVEL;
   }
   return log4cplus::DEBUG_LOG_LEVEL;
 }
@@ -64,7 +69,11 @@ void shutdownEngineLogging() {
 
 bool logEnabled(LogLevel level) {
   try {
-    return log4cplus::Logger::getRoot().isEnabledFor(toLog4cplus(level));
+    // Lines written while no appender is attached (the engine logs while it is built, before
+    // its facade configures logging) are dropped here: log4cplus would complain about them
+    // on standard error.
+    log4cplus::Logger root = log4cplus::Logger::getRoot();
+    return root.isEnabledFor(toLog4cplus(level)) && !root.getAllAppenders().empty();
   } catch (...) {
     return false;
   }

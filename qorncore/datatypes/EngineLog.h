@@ -1,8 +1,9 @@
 // The engine's logging: every engine log line goes to the log4cplus root logger with the
 // source name of the component that wrote it ("qorncore/engine/PlexEngine") and the line.
 //
-// Only EngineLog.cpp includes log4cplus. Functions here never throw; logging before
-// configureEngineLogging() goes wherever log4cplus sends unconfigured output (nowhere).
+// Only EngineLog.cpp includes log4cplus. Functions here never throw; a line logged while the
+// root logger has no appender (before configureEngineLogging() or after the shut-down, and
+// no application appender attached) is dropped without a word.
 #pragma once
 
 #include <string>
@@ -21,7 +22,7 @@ void configureEngineLogging(const std::string& file);
 // Removes every appender and shuts log4cplus down.
 void shutdownEngineLogging();
 
-// True when the root logger would write a line of this level.
+// True when the root logger would write a line of this level somewhere.
 bool logEnabled(LogLevel level);
 
 // Writes one line; `source` is the component's source name, `line` its source line.
