@@ -8,37 +8,24 @@
 #include <filesystem>
 #include <fstream>
 
-#include <stdlib.h>
-
 #include "qorncore/manager/features/FeatureSet.h"
+#include "scratch_dir.h"
 
 namespace qorn::training {
 namespace {
 
 constexpr std::size_t kLabels = 6;
 
-// Each test reads through a file in its own fresh folder: ctest runs tests as parallel
-// processes, and a name derived from the clock or the seed can be shared by two of them.
 class SettingsFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "zarvell-train-settings-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-    path_ = (folder_ / "settings.txt").string();
-  }
-  void TearDown() override {
-    std::error_code ec;
-    if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
-  }
+  void SetUp() override { ASSERT_FALSE(dir_.path().empty()); }
   // Writes `text` to the scratch file and reads it as settings.
   bool read(const std::string& text, TrainSettings& out, std::string& error) {
     std::ofstream(path_, std::ios::binary | std::ios::trunc) << text;
     return readSettings(path_, kLabels, out, error);
   }
-  std::filesystem::path folder_;
-  std::string path_;
+  const zarvelltest::ScratchDir dir_{"zarvell-train-settings"};
+  const std::string path_ = dir_.file("settings.txt");
 };
 
 TEST_F(SettingsFile, WrittenSettingsReadBackUnchanged) {

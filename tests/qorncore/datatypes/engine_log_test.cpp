@@ -4,12 +4,12 @@
 #include "qorncore/datatypes/EngineLog.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "scratch_dir.h"
 
 namespace {
 
@@ -21,9 +21,9 @@ std::string readFile(const std::string& path) {
 }
 
 TEST(EngineLog, LinesGoToTheFileOnlyWhileItIsConfigured) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zarvell-log-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-  const std::string file = pattern + "/kalvoret.log";
+  const zarvelltest::ScratchDir dir("zarvell-log");
+  ASSERT_FALSE(dir.path().empty());
+  const std::string file = dir.file("kalvoret.log");
 
   testing::internal::CaptureStderr();
   EXPECT_FALSE(qorn::logEnabled(qorn::LogLevel::Error));
@@ -40,8 +40,6 @@ TEST(EngineLog, LinesGoToTheFileOnlyWhileItIsConfigured) {
   EXPECT_NE(text.find("while configured"), std::string::npos) << text;
   EXPECT_EQ(text.find("before the set-up"), std::string::npos) << text;
   EXPECT_EQ(text.find("after the shut-down"), std::string::npos) << text;
-  std::error_code ec;
-  std::filesystem::remove_all(pattern, ec);
 }
 
 }  // namespace

@@ -14,29 +14,12 @@
 
 #include "qorncore/datatypes/EngineLog.h"
 #include "qorncore/manager/features/FeatureSet.h"
+#include "scratch_dir.h"
 
 namespace featuretest {
 
 // A fresh folder under the system temp folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zarvell-features-XXXXXX");
-    char* made = mkdtemp(pattern.data());
-    path_ = made != nullptr ? made : "";
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using TempDir = zarvelltest::ScratchDir;
 
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
