@@ -275,13 +275,7 @@ int ITunesLibraryReader::finish(XmlStatus status, ExpatParser& parser, const std
 template <typename Fill>
 int ITunesLibraryReader::parse(const std::string& name, Fill&& fill) {
   ExpatParser parser(*this);
-  // expat_ names the running parse for a cancel from the progress callback; it must not
-  // outlive `parser`, whichever way this function is left.
   expat_ = &parser;
-  struct ClearRunning {
-    ExpatParser*& running;
-    ~ClearRunning() { running = nullptr; }
-  } clearRunning{expat_};
   XmlStatus status = parser.valid() ? XmlStatus::Done : XmlStatus::BufferFailed;
   while (status == XmlStatus::Done) {
     char* into = parser.buffer(kReadSize);
