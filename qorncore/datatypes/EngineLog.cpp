@@ -16,16 +16,11 @@ constexpr long kMaxFileSize = 200 * 1024;
 
 log4cplus::LogLevel toLog4cplus(LogLevel level) {
   switch (level) {
-    case LogLevel::Debug:
-      return log4cplus::DEBUG_LOG_LEVEL;
-    case LogLevel::Info:
-      return log4cplus::INFO_LOG_LEVEL;
-    case LogLevel::Warn:
-      return log4cplus::WARN_LOG_LEVEL;
-    case LogLevel::Error:
-      return log4cplus::ERROR_LOG_LEVEL;
-    case LogLevel::Fatal:
-      return log4cplus::FATAL_LOG_LEVEL;
+    case LogLevel::Debug: return log4cplus::DEBUG_LOG_LEVEL;
+    case LogLevel::Info: return log4cplus::INFO_LOG_LEVEL;
+    case LogLevel::Warn: return log4cplus::WARN_LOG_LEVEL;
+    case LogLevel::Error: return log4cplus::ERROR_LOG_LEVEL;
+    case LogLevel::Fatal: return log4cplus::FATAL_LOG_LEVEL;
   }
   return log4cplus::DEBUG_LOG_LEVEL;
 }

@@ -189,23 +189,24 @@ enum class Approach { kSeek, kPlayThrough };
 // pipeline's streaming threads, which stop when the pipeline is released.
 class PipelineRun {
  public:
-  explicit PipelineRun(const DecodeRequest& req) : capture_(req.buffer, req.capacity) {
-    build(req.path);
+  // `req` must outlive this object.
+  explicit PipelineRun(const DecodeRequest& req) : req_(req), capture_(req.buffer, req.capacity) {
+    build();
   }
   PipelineRun(const PipelineRun&) = delete;
   PipelineRun& operator=(const PipelineRun&) = delete;
 
   // Decodes the window; the pipeline is stopped when this returns. `seekBroke` tells that
   // a seek was made and the stream then failed or ended with nothing captured.
-  DecodeOutcome run(const DecodeRequest& req, Clock::time_point deadline, Approach approach,
-                    bool& seekBroke);
+  DecodeOutcome run(Clock::time_point deadline, Approach approach, bool& seekBroke);
 
  private:
-  void build(const std::string& path);
+  void build();
   // The song's own length in seconds (0 when unknown), without the decoder's lag, which
   // `delay` receives.
   double measure(double& delay);
 
+  const DecodeRequest& req_;
   CaptureSink capture_;
   Linker linker_;
   gsthandles::PipelineRef pipeline_;
@@ -213,7 +214,7 @@ class PipelineRun {
   bool built_ = false;
 };
 
-void PipelineRun::build(const std::string& path) {
+void PipelineRun::build() {
   gsthandles::ElementRef source = make("filesrc"), decode = make("decodebin"),
                          convert = make("audioconvert"), resample = make("audioresample"),
                          filter = make("capsfilter"), sink = make("appsink");
@@ -221,7 +222,7 @@ void PipelineRun::build(const std::string& path) {
   if (bin != nullptr) gst_object_ref_sink(bin);
   pipeline_ = gsthandles::PipelineRef(bin);
   if (!source || !decode || !convert || !resample || !filter || !sink || !pipeline_) return;
-  g_object_set(source.get(), "location", path.c_str(), nullptr);
+  g_object_set(source.get(), "location", req_.path.c_str(), nullptr);
   gsthandles::CapsRef caps(gst_caps_new_simple(
       "audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout", G_TYPE_STRING, "interleaved",
       "channels", G_TYPE_INT, 1, "rate", G_TYPE_INT, ZARVELL_DECODER_SAMPLE_RATE, nullptr));
@@ -256,8 +257,7 @@ double PipelineRun::measure(double& delay) {
   return duration;
 }
 
-DecodeOutcome PipelineRun::run(const DecodeRequest& req, Clock::time_point deadline,
-                               Approach approach, bool& seekBroke) {
+DecodeOutcome PipelineRun::run(Clock::time_point deadline, Approach approach, bool& seekBroke) {
   seekBroke = false;
   DecodeOutcome out;
   if (!built_) {
@@ -272,7 +272,7 @@ DecodeOutcome PipelineRun::run(const DecodeRequest& req, Clock::time_point deadl
   double delay = 0.0;
   const double duration = measure(delay);
   if (duration < 2147483647.0) out.mediaSeconds = static_cast<int32_t>(duration);
-  const Window window = windowFor(duration, req.startSeconds, req.lengthSeconds);
+  const Window window = windowFor(duration, req_.startSeconds, req_.lengthSeconds);
   // Positions on the decoded timeline of the window's audio.
   const double from = window.start + delay;
   const double to = window.end + delay;
@@ -315,13 +315,13 @@ DecodeOutcome decodeWithPipeline(const DecodeRequest& req) {
     return out;
   }
   bool seekBroke = false;
-  DecodeOutcome out = PipelineRun(req).run(req, deadline, Approach::kSeek, seekBroke);
+  DecodeOutcome out = PipelineRun(req).run(deadline, Approach::kSeek, seekBroke);
   if (seekBroke) {
     // Some streams decode from their start but break when sought, such as Ogg files whose
     // first audio page carries a negative granule position (written by early encoders): the
     // seek ends them at once. They are decoded again from the start, within the same
     // time-out.
-    out = PipelineRun(req).run(req, deadline, Approach::kPlayThrough, seekBroke);
+    out = PipelineRun(req).run(deadline, Approach::kPlayThrough, seekBroke);
   }
   return out;
 }
