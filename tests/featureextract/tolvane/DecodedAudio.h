@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "scratch_dir.h"
 #include "zarvell/text.h"
 
 namespace decodertest {
@@ -73,29 +74,16 @@ inline int peak(const std::vector<int16_t>& samples, int32_t from, int32_t to) {
 }
 
 // A scratch folder, removed with everything in it.
-class ScratchDir {
+class ScratchDir : public zarvelltest::ScratchDir {
  public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zarvell-dec-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& path() const { return path_; }
+  ScratchDir() : zarvelltest::ScratchDir("zarvell-dec") {}
   // Copies fixture `name` into the folder as `as` and returns the new path.
   std::string copy(const std::string& name, const std::string& as) const {
-    const std::string to = path_ + "/" + as;
+    const std::string to = file(as);
     std::filesystem::copy_file(fixture(name), to,
                                std::filesystem::copy_options::overwrite_existing);
     return to;
   }
-
- private:
-  std::string path_;
 };
 
 }  // namespace decodertest

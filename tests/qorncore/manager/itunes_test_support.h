@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "kalvoretengine/IQornManager.h"
+#include "scratch_dir.h"
 #include "zarvell/text.h"
 
 namespace itunestest {
@@ -89,28 +90,13 @@ class ProgressLog : public IQornManagerCallback {
 };
 
 // A fresh folder under the system temp folder, removed with everything in it.
-class TempDir {
+class TempDir : public zarvelltest::ScratchDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zarvell-itunes-XXXXXX");
-    const char* made = ::mkdtemp(pattern.data());
-    path_ = made ? made : "";
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  TempDir() : ScratchDir("zarvell-itunes") {}
   std::string write(const std::string& name, const std::string& bytes) const {
     std::ofstream(file(name), std::ios::binary | std::ios::trunc) << bytes;
     return file(name);
   }
-
- private:
-  std::string path_;
 };
 
 // A UTF-16 text of an entry as UTF-8 ("(null)" for a null pointer).
